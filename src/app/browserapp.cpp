@@ -1,0 +1,57 @@
+#include "browserapp.h"
+
+#include "centerform.h"
+#include "frmbrowser.h"
+
+#include <QCoreApplication>
+
+namespace brackenly {
+
+BrowserApp::BrowserApp(Services services, QObject* parent)
+    : QObject(parent), services_(std::move(services))
+{
+}
+
+BrowserApp::~BrowserApp()
+{
+    // Windows still open when the program ends are discarded without their close steps.
+    for (const QPointer<frmBrowser>& w : std::as_const(windows_))
+        delete w.data();
+}
+
+frmBrowser* BrowserApp::startFirstWindow()
+{
+    auto* w = createWindow();
+    firstWindow_ = w;
+    w->Form_Load();
+    w->show();
+    CenterForm(w);
+    return w;
+}
+
+frmBrowser* BrowserApp::createWindow()
+{
+    auto* w = new frmBrowser(*this);
+    windows_.append(w);
+    return w;
+}
+
+QList<frmBrowser*> BrowserApp::windows() const
+{
+    QList<frmBrowser*> list;
+    for (const QPointer<frmBrowser>& w : windows_)
+        if (w)
+            list.append(w);
+    return list;
+}
+
+void BrowserApp::endProgram()
+{
+    ending_ = true;
+    for (frmBrowser* w : windows())
+        w->hide();
+    // Leaves every event loop, nested waits included.
+    QCoreApplication::exit(0);
+}
+
+} // namespace brackenly

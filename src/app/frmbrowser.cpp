@@ -1,0 +1,461 @@
+#include "frmbrowser.h"
+
+#include "appconstants.h"
+#include "browserapp.h"
+#include "browsermenus.h"
+#include "frmabout.h"
+#include "prompt.h"
+#include "statusdots.h"
+#include "windowlayout.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+
+#ifndef BRACKENLY_FULL_MENUS
+#define BRACKENLY_FULL_MENUS 0
+#endif
+
+namespace brackenly {
+
+using namespace twips;
+
+namespace {
+
+void place(QWidget* w, int left, int top, int width, int height)
+{
+    w->setGeometry(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption)
+{
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setAccessibleName(caption);
+    return b;
+}
+
+} // namespace
+
+frmBrowser::frmBrowser(BrowserApp& app, QWidget* parent) : QMainWindow(parent), app_(app)
+{
+    setObjectName(QStringLiteral("frmBrowser"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    menus_ = new BrowserMenus(menuBar(), BRACKENLY_FULL_MENUS);
+    createControls();
+    connectSignals();
+}
+
+frmBrowser::~frmBrowser() = default;
+
+void frmBrowser::createControls()
+{
+    client_ = new QWidget(this);
+    client_->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client_);
+
+    Frame1 = new QFrame(client_);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setFrameShape(QFrame::NoFrame);
+    place(Frame1, kFrameLeft, kFrameTop, kFrameWidth, kFrameHeight);
+    cmdBack = makeButton(Frame1, "cmdBack", QStringLiteral("B A C K"));
+    place(cmdBack, 0, 120, 3150, 495);
+    cmdBack->setEnabled(false);
+    cmdPlayback = makeButton(Frame1, "cmdPlayback", QStringLiteral("B R O W S E"));
+    place(cmdPlayback, 3150, 120, 3150, 495);
+    cmdSaveImage = makeButton(Frame1, "cmdSaveImage", kSaveImageCaption);
+    place(cmdSaveImage, 6300, 120, 3150, 495);
+    cmdSaveImage->setEnabled(false);
+    cmdImageFolder = makeButton(Frame1, "cmdImageFolder", QStringLiteral("I M A G E    F O L D E R"));
+    place(cmdImageFolder, 9450, 120, 3240, 495);
+
+    lblUrl = new QLabel(QStringLiteral("Address:"), client_);
+    lblUrl->setObjectName(QStringLiteral("lblUrl"));
+    place(lblUrl, kLblUrlLeft, 840, kLblUrlWidth, kLblUrlHeight);
+    txtUrl = new QLineEdit(client_);
+    txtUrl->setObjectName(QStringLiteral("txtUrl"));
+    txtUrl->setAccessibleName(QStringLiteral("Address:"));
+    lblUrl->setBuddy(txtUrl);
+    QFont font = txtUrl->font();
+    font.setPointSizeF(9.75);
+    txtUrl->setFont(font);
+    place(txtUrl, kTxtUrlLeft, 720, 12015, kTxtUrlHeight);
+
+    wbMyBrowser = app_.services().browsers->create(client_);
+    wbMyBrowser->setObjectName(QStringLiteral("wbMyBrowser"));
+    wbMyBrowser->widget()->setObjectName(QStringLiteral("wbMyBrowser"));
+    place(wbMyBrowser->widget(), kBrowserLeft, 1200, 12735, 5295);
+
+    StatusBar1 = new QStatusBar(client_);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    for (int i = 0; i < 3; ++i) {
+        panels_[i] = new QLabel(StatusBar1);
+        panels_[i]->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i + 1));
+        panels_[i]->setAccessibleName(QStringLiteral("Status panel %1").arg(i + 1));
+        StatusBar1->addWidget(panels_[i]);
+    }
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+
+    client_->setMinimumSize(1, 1);
+    resize(toPixels(kClientWidth), toPixels(kClientHeight) + menuBar()->sizeHint().height());
+}
+
+void frmBrowser::connectSignals()
+{
+    connect(cmdBack, &QPushButton::clicked, this, &frmBrowser::cmdBack_Click);
+    connect(cmdPlayback, &QPushButton::clicked, this, &frmBrowser::cmdPlayback_Click);
+    connect(cmdSaveImage, &QPushButton::clicked, this, &frmBrowser::saveImageClicked);
+    connect(menus_->mnuSaveImage, &QAction::triggered, this, &frmBrowser::saveImageClicked);
+    connect(cmdImageFolder, &QPushButton::clicked, this, &frmBrowser::imageFolderClicked);
+    connect(Timer1, &QTimer::timeout, this, &frmBrowser::Timer1_Timer);
+    connect(menus_->mnuExit, &QAction::triggered, this, &frmBrowser::mnuExit_Click);
+    connect(menus_->mnuHideRecord, &QAction::triggered, this, &frmBrowser::mnuHideRecord_Click);
+    connect(menus_->mnuMaxScreen, &QAction::triggered, this, &frmBrowser::mnuMaxScreen_Click);
+    connect(menus_->mnuAbout, &QAction::triggered, this, &frmBrowser::mnuAbout_Click);
+    connect(menus_->mnuHome, &QAction::triggered, this, &frmBrowser::mnuHome_Click);
+    connect(menus_->mnuSearch, &QAction::triggered, this, [this] { wbMyBrowser->Navigate2(kSearchUrl); });
+    connect(menus_->mnuWebsite, &QAction::triggered, this, [this] { wbMyBrowser->Navigate2(kWebsiteUrl); });
+
+    connect(wbMyBrowser, &Browser::BeforeNavigate2, this, &frmBrowser::wbMyBrowser_BeforeNavigate2);
+    connect(wbMyBrowser, &Browser::DocumentComplete, this, &frmBrowser::wbMyBrowser_DocumentComplete);
+    connect(wbMyBrowser, &Browser::CommandStateChange, this, &frmBrowser::wbMyBrowser_CommandStateChange);
+    connect(wbMyBrowser, &Browser::RenderProcessGone, this, [this] {
+        // The page died: stop the busy dots so the window does not look stuck.
+        Timer1->stop();
+        setStatusText(QString());
+    });
+}
+
+void frmBrowser::Form_Load()
+{
+    gbGobackFlag = false;
+    SavingImages = false;
+    if (objParentForm.isNull()) {
+        glngPopupLevel = 0;
+        setWindowTitle(kFirstWindowCaption);
+    } else {
+        menus_->mnuMaxScreen->setChecked(objParentForm->menus_->mnuMaxScreen->isChecked());
+        // Back returns to the opener once this window's own history is used up.
+        cmdBack->setEnabled(true);
+    }
+    Timer1->stop();
+    CallLoadPermanentRecord();
+    if (!objParentForm.isNull()) {
+        TakeModesFromParent();
+        objParentForm->hide();
+    }
+    HideRecordPanes();
+    Form_Resize();
+}
+
+void frmBrowser::CallLoadPermanentRecord()
+{
+    // Session loading plugs in with the record subsystem.
+}
+
+void frmBrowser::TakeModesFromParent()
+{
+    if (objParentForm.isNull())
+        return;
+    BrowserMenus* p = objParentForm->menus_;
+    menus_->mnuAutoRecord->setChecked(p->mnuAutoRecord->isChecked());
+    menus_->mnuPromptFill->setChecked(p->mnuPromptFill->isChecked());
+    menus_->mnuAutoClick->setChecked(p->mnuAutoClick->isChecked());
+}
+
+void frmBrowser::ReturnModesToParent()
+{
+    if (objParentForm.isNull())
+        return;
+    BrowserMenus* p = objParentForm->menus_;
+    p->mnuAutoRecord->setChecked(menus_->mnuAutoRecord->isChecked());
+    p->mnuPromptFill->setChecked(menus_->mnuPromptFill->isChecked());
+    p->mnuAutoClick->setChecked(menus_->mnuAutoClick->isChecked());
+}
+
+bool frmBrowser::Form_QueryUnload()
+{
+    if (objParentForm.isNull())
+        return false;
+    frmBrowser* parent = objParentForm;
+    parent->show();
+    if (recordsChanged())
+        parent->CallLoadPermanentRecord();
+    ReturnModesToParent();
+    return true;
+}
+
+bool frmBrowser::recordsChanged() const
+{
+    return false;
+}
+
+bool frmBrowser::hasTemporaryRecords() const
+{
+    return false;
+}
+
+QWidget* frmBrowser::recordWidget(LayoutControl) const
+{
+    return nullptr;
+}
+
+void frmBrowser::closeEvent(QCloseEvent* event)
+{
+    if (app_.isEnding() || unloaded_) {
+        event->accept();
+        return;
+    }
+    if (isFirstWindow()) {
+        // Closing the first window ends the program the way Exit does, question included.
+        event->ignore();
+        mnuExit_Click();
+        return;
+    }
+    unloaded_ = true;
+    try {
+        Form_QueryUnload();
+    } catch (const std::exception&) {
+        // The opener may be gone; the close goes on regardless.
+    }
+    event->accept();
+}
+
+void frmBrowser::mnuExit_Click()
+{
+    if (app_.exitProxyStep)
+        app_.exitProxyStep(this);
+    if (hasTemporaryRecords()) {
+        const PromptAnswer answer = app_.services().prompt->ask(
+            this,
+            QStringLiteral("You have temporary record not saved as permanent yet, do you really "
+                           "want to exit?"),
+            QString(), PromptButtons::YesNo);
+        if (answer != PromptAnswer::Yes)
+            return;
+    }
+    unloaded_ = true;
+    Form_QueryUnload();
+    hide();
+    app_.endProgram();
+}
+
+void frmBrowser::cmdBack_Click()
+{
+    if (isFirstWindow()) {
+        gbGobackFlag = true;
+        wbMyBrowser->GoBack();
+        return;
+    }
+    if (bBackEnabled) {
+        gbGobackFlag = true;
+        wbMyBrowser->GoBack();
+    } else {
+        close();
+    }
+}
+
+void frmBrowser::cmdPlayback_Click()
+{
+    gstrCurMode = QStringLiteral("Playback");
+    LastCompletedUrl.clear();
+    wbMyBrowser->setSilent(true);
+    wbMyBrowser->Navigate(txtUrl->text());
+}
+
+void frmBrowser::wbMyBrowser_BeforeNavigate2(const QString& url)
+{
+    setStatusText(QStringLiteral("Going to ") + url + QStringLiteral("..."));
+    if (!SavingImages)
+        cmdSaveImage->setEnabled(false);
+    Timer1->setInterval(1000);
+    Timer1->start();
+}
+
+void frmBrowser::Timer1_Timer()
+{
+    setStatusText(AnimateDots(statusText()));
+}
+
+void frmBrowser::wbMyBrowser_DocumentComplete(const FrameRef& pDisp, const QString& url)
+{
+    Timer1->stop();
+    setStatusText(QString());
+    strLastUrl = url;
+    cmdSaveImage->setEnabled(strLastUrl != QLatin1String("about:blank") && !strLastUrl.isEmpty());
+    if (playbackStep_) {
+        QPointer<frmBrowser> self(this);
+        try {
+            playbackStep_(pDisp, url);
+        } catch (const std::exception&) {
+            return; // the step failed: this completion is not remembered
+        }
+        if (!self)
+            return;
+    }
+    LastCompletedUrl = url;
+    LastCompletedBrowser = pDisp;
+    gbGobackFlag = false;
+}
+
+void frmBrowser::wbMyBrowser_CommandStateChange(int command, bool enable)
+{
+    if (command != 2)
+        return;
+    if (enable) {
+        if (isFirstWindow())
+            cmdBack->setEnabled(true);
+        bBackEnabled = true;
+    } else {
+        if (isFirstWindow())
+            cmdBack->setEnabled(false);
+        bBackEnabled = false;
+        if (!isFirstWindow() && gbGobackFlag)
+            close();
+    }
+}
+
+void frmBrowser::mnuHideRecord_Click()
+{
+    if (menus_->mnuHideRecord->isChecked())
+        HideRecordPanes();
+    else
+        ShowRecordPanes();
+    Form_Resize();
+}
+
+void frmBrowser::mnuMaxScreen_Click()
+{
+    Form_Resize();
+}
+
+void frmBrowser::mnuAbout_Click()
+{
+    frmAbout about(this);
+    about.exec();
+}
+
+void frmBrowser::mnuHome_Click()
+{
+    // The preferences dialog plugs in with the record subsystem.
+}
+
+void frmBrowser::setStatusText(const QString& text)
+{
+    panels_[0]->setText(text);
+}
+
+QString frmBrowser::statusText() const
+{
+    return panels_[0]->text();
+}
+
+QLabel* frmBrowser::statusPanel(int index) const
+{
+    return (index >= 1 && index <= 3) ? panels_[index - 1] : nullptr;
+}
+
+void frmBrowser::ShowRecordPanes()
+{
+    tabHeightTw_ = kShownTabHeight;
+    tabStripTw_ = kShownTabStrip;
+}
+
+void frmBrowser::HideRecordPanes()
+{
+    tabHeightTw_ = kHiddenTabHeight;
+    tabStripTw_ = kHiddenTabStrip;
+}
+
+void frmBrowser::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmBrowser::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && !isMinimized())
+        Form_Resize();
+}
+
+void frmBrowser::Form_Resize()
+{
+    if (!client_)
+        return;
+    // The status bar is docked at the bottom of the client area.
+    StatusBar1->setGeometry(0, client_->height() - toPixels(kStatusBarHeight), client_->width(),
+                            toPixels(kStatusBarHeight));
+    LayoutInput in;
+    if (!isMinimized()) {
+        in.clientWidth = fromPixels(client_->width());
+        in.clientHeight = fromPixels(client_->height());
+    } else {
+        in.clientWidth = in.clientHeight = 0;
+    }
+    in.maximizeScreen = menus_->mnuMaxScreen->isChecked();
+    in.tabHeight = tabHeightTw_;
+    in.tabStripHeight = tabStripTw_;
+    bool stop = false;
+    for (const LayoutStep& step : ComputeLayout(in)) {
+        applyLayoutStep(int(step.control), int(step.property), step.value, &stop);
+        if (stop)
+            break; // like a failed assignment: the rest keep their places
+    }
+}
+
+void frmBrowser::applyLayoutStep(int control, int property, int value, bool* stop)
+{
+    using C = LayoutControl;
+    using P = LayoutProperty;
+    const auto c = C(control);
+    const auto p = P(property);
+    if ((p == P::Width || p == P::Height) && value < 0) {
+        *stop = true;
+        return;
+    }
+    QWidget* w = nullptr;
+    switch (c) {
+    case C::Frame1: w = Frame1; break;
+    case C::lblUrl: w = lblUrl; break;
+    case C::txtUrl: w = txtUrl; break;
+    case C::wbMyBrowser: w = wbMyBrowser->widget(); break;
+    case C::Panel1: w = panels_[0]; break;
+    case C::Panel2: w = panels_[1]; break;
+    case C::Panel3: w = panels_[2]; break;
+    default: w = recordWidget(c); break;
+    }
+    if (!w)
+        return;
+    QRect g = w->geometry();
+    switch (p) {
+    case P::Visible: w->setVisible(value != 0); break;
+    case P::Focus:
+        if (w->isVisible())
+            w->setFocus();
+        break;
+    case P::Left: g.moveLeft(toPixels(value)); w->setGeometry(g); break;
+    case P::Top: g.moveTop(toPixels(value)); w->setGeometry(g); break;
+    case P::Width:
+        if (c == C::Panel1 || c == C::Panel2 || c == C::Panel3)
+            w->setFixedWidth(toPixels(value));
+        else {
+            g.setWidth(toPixels(value));
+            w->setGeometry(g);
+        }
+        break;
+    case P::Height: g.setHeight(toPixels(value)); w->setGeometry(g); break;
+    }
+}
+
+} // namespace brackenly

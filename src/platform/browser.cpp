@@ -1,0 +1,16 @@
+#include "browser.h"
+
+#include "engineerror.h"
+
+namespace brackenly {
+
+FrameRef::FrameRef(Browser* browser, QList<int> path) : browser_(browser), path_(std::move(path)) {}
+
+std::shared_ptr<Document> FrameRef::document() const
+{
+    if (browser_.isNull())
+        throw EngineError(QStringLiteral("the browser is gone"));
+    return browser_->documentAt(path_);
+}
+
+} // namespace brackenly

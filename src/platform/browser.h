@@ -1,0 +1,96 @@
+#pragma once
+
+#include "dom.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+namespace brackenly {
+
+class Browser;
+
+// A "browser object": the top document of a browser, or one of its frames, named by
+// the path of frame indexes from the top ({} is the top document).
+class FrameRef
+{
+public:
+    FrameRef() = default;
+    FrameRef(Browser* browser, QList<int> path);
+
+    Browser* browser() const { return browser_; }
+    const QList<int>& path() const { return path_; }
+    bool isNull() const { return browser_.isNull(); }
+    bool isTop() const { return path_.isEmpty(); }
+    // The document this browser object shows; raises EngineError when there is none.
+    std::shared_ptr<Document> document() const;
+
+    bool operator==(const FrameRef& other) const = default;
+
+private:
+    QPointer<Browser> browser_;
+    QList<int> path_;
+};
+
+// The embedded web browser control. One per window that shows a page.
+class Browser : public QObject
+{
+    Q_OBJECT
+public:
+    // NewWindow2: return the browser that takes the new page, or nullptr to block it.
+    using NewWindowHandler = std::function<Browser*()>;
+
+    using QObject::QObject;
+    ~Browser() override = default;
+
+    virtual QWidget* widget() = 0;
+
+    // Loads the text the way a browser's address box does; nothing is checked here.
+    virtual void Navigate(const QString& url) = 0;
+    virtual void Navigate2(const QString& url) { Navigate(url); }
+    virtual void GoBack() = 0;
+    // While set, the engine shows no dialog of its own.
+    virtual void setSilent(bool silent) = 0;
+    virtual bool silent() const = 0;
+    virtual void setRegisterAsBrowser(bool on) = 0;
+
+    // The document at a frame path; raises EngineError (no document, refused frame).
+    virtual std::shared_ptr<brackenly::Document> documentAt(const QList<int>& path) = 0;
+    std::shared_ptr<brackenly::Document> document() { return documentAt({}); }
+    FrameRef topFrame() { return FrameRef(this, {}); }
+
+    void setNewWindowHandler(NewWindowHandler handler) { newWindowHandler_ = std::move(handler); }
+
+Q_SIGNALS:
+    void BeforeNavigate2(const QString& url);
+    // Once per frame and once for the top document, frames first.
+    void DocumentComplete(const brackenly::FrameRef& pDisp, const QString& url);
+    // Command 2 is Back.
+    void CommandStateChange(int command, bool enable);
+    // The renderer died; the browser stays usable for the next navigation.
+    void RenderProcessGone();
+
+protected:
+    // The engine's new-window request: nullptr blocks it (also when nobody handles it).
+    Browser* requestNewWindow() { return newWindowHandler_ ? newWindowHandler_() : nullptr; }
+
+private:
+    NewWindowHandler newWindowHandler_;
+};
+
+// Makes the browsers of every window, so windows run on the real engine or a double.
+class BrowserFactory
+{
+public:
+    virtual ~BrowserFactory() = default;
+    virtual Browser* create(QWidget* parent) = 0;
+};
+
+} // namespace brackenly
+
+Q_DECLARE_METATYPE(brackenly::FrameRef)

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <memory>
+
+namespace brackenly {
+
+// Handle of a live element in its document. It stays valid while the element lives;
+// using it after the element or its document is gone raises EngineError.
+using ElementId = qint64;
+
+struct DomImage
+{
+    QString src; // resolved address
+};
+
+struct DomLink
+{
+    ElementId handle = 0;
+    QString href;      // resolved address
+    QString innerHtml; // inner markup as written
+    QString text;      // the link's default text value: its resolved address
+};
+
+struct DomOption
+{
+    QString text;
+    QString value;
+    bool selected = false;
+};
+
+struct DomElement
+{
+    ElementId handle = 0;
+    QString type; // HTML type, any letter case ("text", "select-one", ...)
+    QString name;
+    QString value;
+    bool checked = false;
+    QString src; // image inputs: resolved address of the picture, "" without one
+    QList<DomOption> options;
+};
+
+struct DomForm
+{
+    ElementId handle = 0;
+    QString action; // "[object]" when a field named "action" hides the attribute
+    QString id;
+    QString target; // target frame name
+    QList<DomElement> elements; // field order
+};
+
+// One document (the top one or a frame's), read and written through the engine.
+// Collection reads cost one engine round trip each, however many items they hold.
+// Every member may raise EngineError.
+class Document
+{
+public:
+    virtual ~Document() = default;
+
+    virtual QString url() = 0;
+    virtual int frameCount() = 0;
+    // The document of frame i of this document; raises for a refused frame.
+    virtual std::shared_ptr<Document> frame(int index) = 0;
+
+    virtual QList<DomImage> images() = 0;
+    virtual QList<DomLink> links() = 0;
+    virtual QList<DomForm> forms() = 0;
+    // getElementsByTagName: every element of that tag in document order ("INPUT").
+    virtual QList<DomElement> elementsByTagName(const QString& tag) = 0;
+    // documentElement.innerHTML: the markup of the whole document.
+    virtual QString markup() = 0;
+
+    // Writes act as a user's edit would (the page sees input and change events).
+    // They may be batched: a failure can surface at the next read, click or flush().
+    virtual void setValue(ElementId element, const QString& value) = 0;
+    virtual void setChecked(ElementId element, bool checked) = 0;
+    virtual void setOptionSelected(ElementId select, int optionIndex, bool selected) = 0;
+    // Acts as the user's click; may navigate or raise NewWindow2.
+    virtual void click(ElementId element) = 0;
+    // Sends pending writes now.
+    virtual void flush() = 0;
+};
+
+} // namespace brackenly

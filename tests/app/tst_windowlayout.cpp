@@ -1,0 +1,130 @@
+#include "windowlayout.h"
+
+#include <QTest>
+
+using namespace brackenly;
+using C = LayoutControl;
+using P = LayoutProperty;
+
+Q_DECLARE_METATYPE(brackenly::LayoutControl)
+Q_DECLARE_METATYPE(brackenly::LayoutProperty)
+
+namespace {
+
+// The last value a layout assigns to a control's property, or -1 when it assigns none.
+int valueOf(const QList<LayoutStep>& steps, C control, P property)
+{
+    int value = -1;
+    for (const LayoutStep& s : steps)
+        if (s.control == control && s.property == property)
+            value = s.value;
+    return value;
+}
+
+LayoutInput input(bool maximize, bool panesShown, int extraWidth = 0)
+{
+    LayoutInput in;
+    in.clientWidth = twips::kClientWidth + extraWidth;
+    in.maximizeScreen = maximize;
+    in.tabHeight = panesShown ? twips::kShownTabHeight : twips::kHiddenTabHeight;
+    in.tabStripHeight = panesShown ? twips::kShownTabStrip : twips::kHiddenTabStrip;
+    return in;
+}
+
+} // namespace
+
+class tst_WindowLayout : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void creationFigures_data();
+    void creationFigures();
+    void modesChangeThePageHeight();
+    void wideningMovesOnlyTheRightEdge();
+    void minimisedDoesNothing();
+    void maximizeScreenSkipsFocus();
+};
+
+void tst_WindowLayout::creationFigures_data()
+{
+    QTest::addColumn<bool>("maximize");
+    QTest::addColumn<bool>("panes");
+    QTest::addColumn<C>("control");
+    QTest::addColumn<P>("property");
+    QTest::addColumn<int>("expected");
+    // With the panes shown the page gets exactly its creation height.
+    QTest::newRow("shown: page height") << false << true << C::wbMyBrowser << P::Height << 5295;
+    QTest::newRow("shown: page width") << false << true << C::wbMyBrowser << P::Width << 12735;
+    QTest::newRow("shown: buttons left") << false << true << C::cmdEdit << P::Left << 11160;
+    QTest::newRow("hidden: page top") << false << false << C::wbMyBrowser << P::Top << 1225;
+    QTest::newRow("hidden: page height") << false << false << C::wbMyBrowser << P::Height << 8489;
+    QTest::newRow("hidden: label top") << false << false << C::lblUrl << P::Top << 800;
+    QTest::newRow("hidden: address top") << false << false << C::txtUrl << P::Top << 750;
+    QTest::newRow("hidden: address width") << false << false << C::txtUrl << P::Width << 12000;
+    QTest::newRow("hidden: tab top") << false << false << C::SSTab1 << P::Top << 9914;
+    QTest::newRow("hidden: tab width") << false << false << C::SSTab1 << P::Width << 10940;
+    QTest::newRow("hidden: list width") << false << false << C::ListView1 << P::Width << 10690;
+    QTest::newRow("hidden: save top") << false << false << C::cmdSave << P::Top << 9914 + 2 * 595;
+    QTest::newRow("hidden: fill top") << false << false << C::cmdFill << P::Top << 9914 + 3 * 595;
+    QTest::newRow("panel 1") << false << false << C::Panel1 << P::Width << 5517;
+    QTest::newRow("panel 2") << false << false << C::Panel2 << P::Width << 5517;
+    QTest::newRow("panel 3") << false << false << C::Panel3 << P::Width << 2100;
+    QTest::newRow("max: page top") << true << false << C::wbMyBrowser << P::Top << 0;
+    QTest::newRow("max: strip hidden") << true << false << C::Frame1 << P::Visible << 0;
+    QTest::newRow("max: address hidden") << true << false << C::txtUrl << P::Visible << 0;
+    QTest::newRow("max off: strip shown") << false << false << C::Frame1 << P::Visible << 1;
+}
+
+void tst_WindowLayout::creationFigures()
+{
+    QFETCH(bool, maximize);
+    QFETCH(bool, panes);
+    QFETCH(C, control);
+    QFETCH(P, property);
+    QFETCH(int, expected);
+    QCOMPARE(valueOf(ComputeLayout(input(maximize, panes)), control, property), expected);
+}
+
+void tst_WindowLayout::modesChangeThePageHeight()
+{
+    const auto height = [](bool max, bool panes) {
+        return valueOf(ComputeLayout(input(max, panes)), C::wbMyBrowser, P::Height);
+    };
+    QCOMPARE(height(true, false) - height(false, false), twips::kFrameHeight + 500);
+    QCOMPARE(height(true, true) - height(false, true), twips::kFrameHeight + 500);
+    QCOMPARE(height(false, false) - height(false, true), 2895 + 299);
+    QCOMPARE(height(true, false) - height(true, true), 2895 + 299);
+}
+
+void tst_WindowLayout::wideningMovesOnlyTheRightEdge()
+{
+    const int extra = 1500;
+    const auto narrow = ComputeLayout(input(false, true));
+    const auto wide = ComputeLayout(input(false, true, extra));
+    for (auto [c, p] : {std::pair{C::txtUrl, P::Width}, {C::wbMyBrowser, P::Width},
+                        {C::SSTab1, P::Width}, {C::lvwPermanent, P::Width},
+                        {C::ListView1, P::Width}, {C::cmdEdit, P::Left}, {C::cmdFill, P::Left}})
+        QCOMPARE(valueOf(wide, c, p) - valueOf(narrow, c, p), extra);
+    QCOMPARE(valueOf(wide, C::Panel1, P::Width) - valueOf(narrow, C::Panel1, P::Width), extra / 2);
+    QCOMPARE(valueOf(wide, C::Panel3, P::Width), 2100);
+    QCOMPARE(valueOf(wide, C::wbMyBrowser, P::Height), valueOf(narrow, C::wbMyBrowser, P::Height));
+    // Nothing resizes the button strip.
+    QCOMPARE(valueOf(wide, C::Frame1, P::Width), -1);
+}
+
+void tst_WindowLayout::minimisedDoesNothing()
+{
+    LayoutInput in;
+    in.clientWidth = in.clientHeight = 0;
+    QVERIFY(ComputeLayout(in).isEmpty());
+}
+
+void tst_WindowLayout::maximizeScreenSkipsFocus()
+{
+    QCOMPARE(valueOf(ComputeLayout(input(true, false)), C::txtUrl, P::Focus), -1);
+    QCOMPARE(valueOf(ComputeLayout(input(false, false)), C::txtUrl, P::Focus), 1);
+    QCOMPARE(valueOf(ComputeLayout(input(true, false)), C::Panel1, P::Width), 5517);
+}
+
+QTEST_APPLESS_MAIN(tst_WindowLayout)
+#include "tst_windowlayout.moc"
