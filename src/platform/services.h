@@ -5,6 +5,8 @@
 namespace brackenly {
 
 class BrowserFactory;
+class FolderOpener;
+class ImageDownloader;
 class Prompt;
 
 // What the windows need from the platform, handed from window to window.
@@ -13,6 +15,8 @@ struct Services
 {
     BrowserFactory* browsers = nullptr;
     Prompt* prompt = nullptr;
+    ImageDownloader* downloader = nullptr;
+    FolderOpener* folders = nullptr;
     // The folder the session folder, the settings file and the proxy list live in.
     QString programFolder;
     // Timer3: how long an image-saving run waits for a capture window or pop-up.

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+namespace brackenly {
+
+class Browser;
+
+// The platform's blocking download of one address into one file.
+class ImageDownloader
+{
+public:
+    virtual ~ImageDownloader() = default;
+    // Waits (the windows stay responsive) until `src` is stored at `path` or has failed.
+    // Never replaces an existing file and leaves no file behind on failure, refusal (4xx/5xx)
+    // or time-out. `page` is the browser showing the image, whose cache, cookies and proxy the
+    // download shares; it may be null or die during the wait.
+    virtual bool download(const QString& src, const QString& path, Browser* page) = 0;
+};
+
+// Opens a folder in the desktop's file manager; no shell is involved.
+class FolderOpener
+{
+public:
+    virtual ~FolderOpener() = default;
+    virtual bool openFolder(const QString& folder) = 0;
+};
+
+} // namespace brackenly

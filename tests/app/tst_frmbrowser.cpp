@@ -1,0 +1,296 @@
+#include "appconstants.h"
+#include "browserapp.h"
+#include "browsermenus.h"
+#include "engineerror.h"
+#include "fakebrowser.h"
+#include "fakebrowserfactory.h"
+#include "fakedocument.h"
+#include "frmbrowser.h"
+#include "scriptedprompt.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+using namespace brackenly;
+
+// The main window's own behaviour on the engine double: menus, status, navigation,
+// completion, Back and the hand-over between a pop-up level window and its opener.
+class tst_frmBrowser : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void menusAtCreation_data();
+    void menusAtCreation();
+    void controlsAtCreation();
+    void browseNavigatesAsTyped();
+    void navigationStatusAndCompletion_data();
+    void navigationStatusAndCompletion();
+    void busyDotsTick();
+    void failedPlaybackStepIsNotRemembered();
+    void backFollowsHistory();
+    void popupTakesAndReturnsModes();
+    void popupClosesWhenBackRunsOut();
+    void exitWithoutTemporaryRecordsEnds();
+
+private:
+    frmBrowser* openPopup(frmBrowser* opener);
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<FakeBrowserFactory> browsers_;
+    std::unique_ptr<ScriptedPrompt> prompt_;
+    std::unique_ptr<BrowserApp> app_;
+    frmBrowser* w_ = nullptr;
+};
+
+void tst_frmBrowser::init()
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+    browsers_ = std::make_unique<FakeBrowserFactory>();
+    prompt_ = std::make_unique<ScriptedPrompt>();
+    Services services;
+    services.browsers = browsers_.get();
+    services.prompt = prompt_.get();
+    services.programFolder = dir_->path();
+    app_ = std::make_unique<BrowserApp>(services);
+    w_ = app_->startFirstWindow();
+}
+
+void tst_frmBrowser::cleanup()
+{
+    app_.reset();
+    w_ = nullptr;
+}
+
+void tst_frmBrowser::menusAtCreation_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<bool>("visible");
+    QTest::addColumn<int>("checked"); // -1: not a check item
+    QTest::newRow("File") << "mnuFile" << "File" << true << -1;
+    QTest::newRow("Proxy") << "mnuProxy" << "Proxy" << false << -1;
+    QTest::newRow("Preference") << "mnuHome" << "Preference" << true << -1;
+    QTest::newRow("Exit") << "mnuExit" << "Exit" << true << -1;
+    QTest::newRow("Hide record") << "mnuHideRecord" << "Hide Permanent/Temporary Record" << false << 1;
+    QTest::newRow("Auto hide") << "mnuAutoHide" << "Auto Hide Permanent/Temporary Record" << false << 1;
+    QTest::newRow("Max screen") << "mnuMaxScreen" << "Maximize Screen" << true << 0;
+    QTest::newRow("Playback menu") << "mnuPlayback" << "Playback" << false << -1;
+    QTest::newRow("Prompt") << "mnuPromptFill" << "Prompt User before Auto Fill-in Form" << true << 1;
+    QTest::newRow("Manual") << "mnuManualClick" << "Auto Fill-in Form (with Manual Click)" << true << 0;
+    QTest::newRow("Auto") << "mnuAutoClick" << "Auto Fill-in Form (with Auto Click)" << true << 1;
+    QTest::newRow("No fill") << "mnuNoFill" << "No auto Fill-in Form" << true << 0;
+    QTest::newRow("Record menu") << "mnuRecord" << "Record" << false << -1;
+    QTest::newRow("Auto record") << "mnuAutoRecord" << "Auto Record Form" << true << 0;
+    QTest::newRow("Auto save") << "mnuSaveImage" << "Auto Save Image" << true << -1;
+    QTest::newRow("Popup") << "mnuPopup" << "Popup" << true << -1;
+    QTest::newRow("Block") << "mnuBlock" << "Block pop-up window" << true << 0;
+    QTest::newRow("Search") << "mnuSearch" << "Search" << true << -1;
+    QTest::newRow("Website") << "mnuWebsite" << "Go to Website" << true << -1;
+    QTest::newRow("About") << "mnuAbout" << "About" << true << -1;
+}
+
+void tst_frmBrowser::menusAtCreation()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(bool, visible);
+    QFETCH(int, checked);
+    QList<QAction*> found;
+    for (QAction* a : w_->findChildren<QAction*>())
+        if (a->objectName() == name)
+            found.append(a);
+    for (QMenu* m : w_->findChildren<QMenu*>())
+        if (m->objectName() == name && !found.contains(m->menuAction()))
+            found.append(m->menuAction());
+    QCOMPARE(found.size(), 1);
+    QAction* action = found.first();
+    QCOMPARE(action->text(), caption);
+    QCOMPARE(action->isVisible(), visible);
+    QCOMPARE(action->isCheckable(), checked >= 0);
+    if (checked >= 0)
+        QCOMPARE(action->isChecked(), checked == 1);
+}
+
+void tst_frmBrowser::controlsAtCreation()
+{
+    QCOMPARE(w_->windowTitle(), kFirstWindowCaption);
+    QCOMPARE(w_->glngPopupLevel, 0);
+    const auto button = [this](const char* name) {
+        return w_->findChild<QPushButton*>(QString::fromLatin1(name));
+    };
+    QVERIFY(!button("cmdBack")->isEnabled());
+    QVERIFY(button("cmdPlayback")->isEnabled());
+    QVERIFY(!button("cmdSaveImage")->isEnabled());
+    QCOMPARE(button("cmdSaveImage")->accessibleName(), QStringLiteral("S A V E    I M A G E"));
+    QCOMPARE(button("cmdImageFolder")->text(), QStringLiteral("I M A G E    F O L D E R"));
+    auto* url = w_->findChild<QLineEdit*>(QStringLiteral("txtUrl"));
+    QVERIFY(url && url->text().isEmpty());
+    QCOMPARE(url->accessibleName(), QStringLiteral("Address:"));
+    for (int i = 1; i <= 3; ++i)
+        QVERIFY(w_->findChild<QLabel*>(QStringLiteral("StatusBar1Panel%1").arg(i)));
+    // No page is loaded at start.
+    QVERIFY(browsers_->browser(0)->navigatedUrls().isEmpty());
+    QVERIFY(!w_->Timer1->isActive());
+}
+
+void tst_frmBrowser::browseNavigatesAsTyped()
+{
+    FakeBrowser* b = browsers_->browser(0);
+    w_->LastCompletedUrl = QStringLiteral("http://old/");
+    w_->txtUrl->setText(QStringLiteral("  example.com/x?q=1 "));
+    QTest::mouseClick(w_->cmdPlayback, Qt::LeftButton);
+    QCOMPARE(b->navigatedUrls(), QStringList{QStringLiteral("  example.com/x?q=1 ")});
+    QVERIFY(b->silent());
+    QCOMPARE(w_->gstrCurMode, QStringLiteral("Playback"));
+    QVERIFY(w_->LastCompletedUrl.isEmpty());
+}
+
+void tst_frmBrowser::navigationStatusAndCompletion_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<bool>("saveEnabled");
+    QTest::newRow("page") << "http://127.0.0.1/a.html" << true;
+    QTest::newRow("blank") << "about:blank" << false;
+    QTest::newRow("empty") << "" << false;
+}
+
+void tst_frmBrowser::navigationStatusAndCompletion()
+{
+    QFETCH(QString, url);
+    QFETCH(bool, saveEnabled);
+    FakeBrowser* b = browsers_->browser(0);
+    w_->cmdSaveImage->setEnabled(true);
+    b->beforeNavigate(QStringLiteral("http://h/p"));
+    QCOMPARE(w_->statusText(), QStringLiteral("Going to http://h/p..."));
+    QVERIFY(!w_->cmdSaveImage->isEnabled());
+    QVERIFY(w_->Timer1->isActive());
+    QCOMPARE(w_->Timer1->interval(), 1000);
+
+    w_->gbGobackFlag = true;
+    b->setDocument(std::make_shared<FakeDocument>(url));
+    b->complete({}, url);
+    QVERIFY(!w_->Timer1->isActive());
+    QCOMPARE(w_->statusText(), QString());
+    QCOMPARE(w_->cmdSaveImage->isEnabled(), saveEnabled);
+    QCOMPARE(w_->strLastUrl, url);
+    QCOMPARE(w_->LastCompletedUrl, url);
+    QCOMPARE(w_->LastCompletedBrowser, b->topFrame());
+    QVERIFY(!w_->gbGobackFlag);
+}
+
+void tst_frmBrowser::busyDotsTick()
+{
+    browsers_->browser(0)->beforeNavigate(QStringLiteral("http://h/"));
+    for (int i = 0; i < 9; ++i)
+        w_->Timer1_Timer();
+    QCOMPARE(w_->statusText(), QStringLiteral("Going to http://h/") + QString(21, '.'));
+    w_->Timer1_Timer();
+    QCOMPARE(w_->statusText(), QStringLiteral("Going to http://h/."));
+}
+
+void tst_frmBrowser::failedPlaybackStepIsNotRemembered()
+{
+    FakeBrowser* b = browsers_->browser(0);
+    w_->LastCompletedUrl = QStringLiteral("http://before/");
+    w_->gbGobackFlag = true;
+    w_->setPlaybackStep([](const FrameRef&, const QString&) {
+        throw EngineError(QStringLiteral("refused"));
+    });
+    b->complete({}, QStringLiteral("http://after/"));
+    QCOMPARE(w_->strLastUrl, QStringLiteral("http://after/"));
+    QCOMPARE(w_->LastCompletedUrl, QStringLiteral("http://before/"));
+    QVERIFY(w_->gbGobackFlag);
+}
+
+void tst_frmBrowser::backFollowsHistory()
+{
+    FakeBrowser* b = browsers_->browser(0);
+    b->setBackAvailable(true);
+    QVERIFY(w_->cmdBack->isEnabled());
+    QVERIFY(w_->bBackEnabled);
+    QTest::mouseClick(w_->cmdBack, Qt::LeftButton);
+    QCOMPARE(b->goBackCount(), 1);
+    QVERIFY(w_->gbGobackFlag);
+    b->setBackAvailable(false);
+    QVERIFY(!w_->cmdBack->isEnabled());
+    QVERIFY(!w_->bBackEnabled);
+    QVERIFY(w_->isVisible()); // the first window never closes on it
+}
+
+frmBrowser* tst_frmBrowser::openPopup(frmBrowser* opener)
+{
+    frmBrowser* popup = app_->createWindow();
+    popup->objParentForm = opener;
+    popup->glngPopupLevel = opener->glngPopupLevel + 1;
+    popup->Form_Load();
+    popup->show();
+    return popup;
+}
+
+void tst_frmBrowser::popupTakesAndReturnsModes()
+{
+    BrowserMenus* m = w_->menus();
+    m->mnuMaxScreen->setChecked(true);
+    m->mnuPromptFill->setChecked(false);
+    m->mnuAutoClick->setChecked(false);
+    m->mnuManualClick->setChecked(true);
+    m->mnuAutoRecord->setChecked(true);
+    m->mnuBlock->setChecked(true);
+
+    QPointer<frmBrowser> popup = openPopup(w_);
+    BrowserMenus* p = popup->menus();
+    QVERIFY(!w_->isVisible());
+    QVERIFY(p->mnuMaxScreen->isChecked());
+    QVERIFY(!p->mnuPromptFill->isChecked());
+    QVERIFY(!p->mnuAutoClick->isChecked());
+    QVERIFY(p->mnuAutoRecord->isChecked());
+    // Only those marks travel: the others keep their creation values.
+    QVERIFY(!p->mnuManualClick->isChecked());
+    QVERIFY(!p->mnuBlock->isChecked());
+
+    p->mnuPromptFill->setChecked(true);
+    p->mnuAutoClick->setChecked(true);
+    p->mnuAutoRecord->setChecked(false);
+    p->mnuMaxScreen->setChecked(false);
+    popup->close();
+    QTRY_VERIFY(popup.isNull());
+    QVERIFY(w_->isVisible());
+    QVERIFY(m->mnuPromptFill->isChecked());
+    QVERIFY(m->mnuAutoClick->isChecked());
+    QVERIFY(!m->mnuAutoRecord->isChecked());
+    QVERIFY(m->mnuMaxScreen->isChecked()); // not handed back
+}
+
+void tst_frmBrowser::popupClosesWhenBackRunsOut()
+{
+    QPointer<frmBrowser> popup = openPopup(w_);
+    auto* b = qobject_cast<FakeBrowser*>(popup->browser());
+    QVERIFY(b);
+    b->setBackAvailable(true);
+    QTest::mouseClick(popup->cmdBack, Qt::LeftButton);
+    QCOMPARE(b->goBackCount(), 1);
+    b->setBackAvailable(false);
+    QTRY_VERIFY(popup.isNull());
+    QVERIFY(w_->isVisible());
+}
+
+void tst_frmBrowser::exitWithoutTemporaryRecordsEnds()
+{
+    int proxySteps = 0;
+    app_->exitProxyStep = [&proxySteps](frmBrowser*) { ++proxySteps; };
+    w_->mnuExit_Click();
+    QCOMPARE(proxySteps, 1);
+    QVERIFY(prompt_->questions().isEmpty());
+    QVERIFY(app_->isEnding());
+}
+
+QTEST_MAIN(tst_frmBrowser)
+#include "tst_frmbrowser.moc"
