@@ -1,0 +1,70 @@
+#pragma once
+
+#include "imagedownloader.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QUrl>
+#include <functional>
+#include <optional>
+
+class QNetworkAccessManager;
+class QNetworkCookieJar;
+
+namespace brackenly {
+
+// Downloads one image address into one file over Qt Network (so it follows the process
+// proxy), waiting in a nested event loop. The file is written under a temporary name in
+// the target folder and moved into place only when complete; an existing file is never
+// replaced and a failed download leaves nothing behind.
+class NetworkImageDownloader : public QObject, public ImageDownloader
+{
+    Q_OBJECT
+public:
+    // The bytes of `src` as the page showing it already holds them, or nothing so the
+    // network is used instead. Called only with a live page; may wait on the engine and may
+    // throw (both fall back to the network).
+    using CachedBytes = std::function<std::optional<QByteArray>(Browser* page, const QString& src)>;
+
+    static constexpr int DefaultTimeoutMs = 30000;
+    static constexpr int MaxRedirects = 20;
+
+    explicit NetworkImageDownloader(QObject* parent = nullptr);
+    ~NetworkImageDownloader() override;
+
+    bool download(const QString& src, const QString& path, Browser* page) override;
+
+    // The whole download, redirects included, must end within this time (at least 1 ms).
+    void setTimeoutMs(int ms);
+    int timeoutMs() const { return timeoutMs_; }
+
+    // The jar whose cookies go with each request and which keeps the cookies answers set.
+    // Ownership passes to the downloader, as with QNetworkAccessManager.
+    void setCookieJar(QNetworkCookieJar* jar);
+    QNetworkCookieJar* cookieJar() const;
+
+    void setUserAgent(const QByteArray& userAgent) { userAgent_ = userAgent; }
+    QByteArray userAgent() const { return userAgent_; }
+
+    void setCachedBytes(CachedBytes cachedBytes) { cachedBytes_ = std::move(cachedBytes); }
+
+    // Only http, https and data addresses are fetched: a page must not get local files
+    // (file:, qrc: ...) copied into the image folder.
+    static bool isFetchable(const QUrl& url);
+    // The Referer a browser sends by default for `target` from a page at `pageUrl`: the
+    // whole address on the same origin, the origin alone across origins, nothing from https
+    // to http or from a page that is not http(s).
+    static QByteArray refererFor(const QUrl& pageUrl, const QUrl& target);
+    static QByteArray defaultUserAgent();
+
+private:
+    QByteArray pageReferer(Browser* page, const QUrl& target) const;
+
+    QNetworkAccessManager* network_ = nullptr;
+    int timeoutMs_ = DefaultTimeoutMs;
+    QByteArray userAgent_;
+    CachedBytes cachedBytes_;
+};
+
+} // namespace brackenly

@@ -1,0 +1,287 @@
+// The adapter's helper. Installed in every frame, in the adapter's own isolated world, when
+// the document is created: before any page script. The page shares the DOM with this world
+// but none of its JavaScript objects, so it can neither see nor replace anything here.
+// Properties a page can shadow by naming its elements ("forms", "action", "id", ...) are
+// read through the prototype getters of this world.
+(function () {
+    'use strict';
+    const secret = '@SECRET@';
+    const prefix = '@PREFIX@';
+
+    // Error pages carry no page of their own: the adapter reports the failed address.
+    if (location.protocol === 'chrome-error:')
+        return;
+
+    const win = window;
+    // The adapter injects the helper itself where the engine failed to; never twice.
+    if (Object.prototype.hasOwnProperty.call(win, 'brackenlyHelper'))
+        return;
+    const log = console.log.bind(console);
+    const stringify = JSON.stringify;
+    const getter = (proto, name) => Object.getOwnPropertyDescriptor(proto, name).get;
+
+    const docImages = getter(Document.prototype, 'images');
+    const docLinks = getter(Document.prototype, 'links');
+    const docForms = getter(Document.prototype, 'forms');
+    const docElement = getter(Document.prototype, 'documentElement');
+    const docView = getter(Document.prototype, 'defaultView');
+    const byTagName = Document.prototype.getElementsByTagName;
+    const ownerDocument = getter(Node.prototype, 'ownerDocument');
+    const localName = getter(Element.prototype, 'localName');
+    const namespaceUri = getter(Element.prototype, 'namespaceURI');
+    const innerHtml = getter(Element.prototype, 'innerHTML');
+    const elementId = getter(Element.prototype, 'id');
+    const collectionLength = getter(HTMLCollection.prototype, 'length');
+    const collectionItem = HTMLCollection.prototype.item;
+    const formElements = getter(HTMLFormElement.prototype, 'elements');
+    const formTarget = getter(HTMLFormElement.prototype, 'target');
+    const selectOptions = getter(HTMLSelectElement.prototype, 'options');
+    const htmlClick = HTMLElement.prototype.click;
+    const dispatch = EventTarget.prototype.dispatchEvent;
+    const hasOwn = Object.prototype.hasOwnProperty;
+    const html = 'http://www.w3.org/1999/xhtml';
+
+    const text = (value) => (typeof value === 'string' ? value : value == null ? '' : String(value));
+
+    // Index path of this frame from the top; parent.frames[i] === window works across origins.
+    function framePath() {
+        const path = [];
+        let w = win;
+        while (w !== w.top) {
+            const parent = w.parent;
+            let index = -1;
+            for (let i = 0, n = parent.length; i < n; i++) {
+                if (parent[i] === w) {
+                    index = i;
+                    break;
+                }
+            }
+            if (index < 0)
+                return null;
+            path.unshift(index);
+            w = parent;
+        }
+        return path;
+    }
+
+    function report(message) {
+        log(prefix + secret + ':' + stringify(message));
+    }
+
+    // One completion per document. Registered before any page script, so a page's own load
+    // listeners (capture phase or not) run after this one and cannot stop it; events a page
+    // dispatches itself are not trusted.
+    let reported = false;
+    win.addEventListener('load', function (event) {
+        if (!event.isTrusted || reported || event.target !== win.document)
+            return;
+        reported = true;
+        const path = framePath();
+        if (path)
+            report({k: 'load', p: path, u: location.href});
+    }, true);
+
+    // Called by the adapter after the top document finished loading: claims the completion
+    // when the load listener did not report it (its listeners can be erased by document.open).
+    function claimTop() {
+        if (reported || document.readyState !== 'complete')
+            return stringify({h: true, c: false});
+        reported = true;
+        return stringify({h: true, c: true, u: location.href});
+    }
+
+    // Handles and identity tokens come from one counter. The adapter passes the highest
+    // number it has seen, so numbers are never reused after the top document is replaced.
+    let next = 1;
+    const elements = new Map(); // handle -> WeakRef(element)
+    const handles = new WeakMap(); // element -> handle
+    const tokens = new WeakMap(); // document -> identity token
+
+    function handleOf(element) {
+        let handle = handles.get(element);
+        if (handle === undefined) {
+            handle = next++;
+            handles.set(element, handle);
+            elements.set(handle, new WeakRef(element));
+        }
+        return handle;
+    }
+
+    function elementOf(handle) {
+        const ref = elements.get(handle);
+        const element = ref && ref.deref();
+        if (!element) {
+            elements.delete(handle);
+            throw new Error('the element is gone');
+        }
+        const doc = ownerDocument.call(element);
+        if (!doc || !docView.call(doc))
+            throw new Error('the document of the element is gone');
+        return element;
+    }
+
+    function tokenOf(doc) {
+        let token = tokens.get(doc);
+        if (token === undefined) {
+            token = next++;
+            tokens.set(doc, token);
+        }
+        return token;
+    }
+
+    function childWindow(w, index) {
+        if (!w || !(index >= 0 && index < w.length))
+            throw new Error('there is no frame ' + index);
+        return w[index];
+    }
+
+    function documentAt(path, token) {
+        let w = win;
+        for (let i = 0; i < path.length; i++)
+            w = childWindow(w, path[i]);
+        const doc = w.document; // a cross-origin frame throws here
+        if (!doc)
+            throw new Error('the frame has no document');
+        if (token && tokens.get(doc) !== token)
+            throw new Error('the document was replaced');
+        return doc;
+    }
+
+    function list(collection, read) {
+        const n = collectionLength.call(collection);
+        const out = new Array(n);
+        for (let i = 0; i < n; i++)
+            out[i] = read(collectionItem.call(collection, i));
+        return out;
+    }
+
+    function option(o) {
+        return [text(o.text), text(o.value), o.selected === true];
+    }
+
+    function field(element) {
+        const type = text(element.type);
+        const item = {
+            i: handleOf(element),
+            t: type,
+            n: text(element.name),
+            v: text(element.value),
+            c: element.checked === true,
+            s: type === 'image' && localName.call(element) === 'input' ? text(element.src) : '',
+        };
+        if (localName.call(element) === 'select')
+            item.o = list(selectOptions.call(element), option);
+        return item;
+    }
+
+    function form(f) {
+        const action = f.action; // a field named "action" hides the attribute
+        return {
+            i: handleOf(f),
+            a: typeof action === 'string' ? action : '[object]',
+            d: text(elementId.call(f)),
+            g: text(formTarget.call(f)),
+            e: list(formElements.call(f), field),
+        };
+    }
+
+    function link(a) {
+        return [handleOf(a), text(a.href), innerHtml.call(a)];
+    }
+
+    function click(element) {
+        if (namespaceUri.call(element) === html) {
+            htmlClick.call(element);
+            return;
+        }
+        dispatch.call(element, new MouseEvent('click', {bubbles: true, cancelable: true}));
+    }
+
+    // A user's edit: the new state, then input and change, both bubbling.
+    function edited(element) {
+        dispatch.call(element, new Event('input', {bubbles: true}));
+        dispatch.call(element, new Event('change', {bubbles: true}));
+    }
+
+    function write(w) {
+        const element = elementOf(w.i);
+        if (w.k === 'v') {
+            if (!('value' in element))
+                throw new Error('the element has no value');
+            element.value = w.s;
+        } else if (w.k === 'c') {
+            if (!('checked' in element))
+                throw new Error('the element cannot be checked');
+            element.checked = w.b;
+        } else if (w.k === 'o') {
+            if (localName.call(element) !== 'select')
+                throw new Error('the element is not a list');
+            const o = collectionItem.call(selectOptions.call(element), w.x);
+            if (!o)
+                throw new Error('there is no option ' + w.x);
+            o.selected = w.b;
+        } else {
+            throw new Error('unknown write');
+        }
+        edited(element);
+    }
+
+    const ops = {
+        open(doc, index) {
+            return tokenOf(index >= 0 ? childWindow(docView.call(doc), index).document : doc);
+        },
+        url(doc) {
+            return doc.location ? text(doc.location.href) : '';
+        },
+        frames(doc) {
+            const w = docView.call(doc);
+            return w ? w.length : 0;
+        },
+        images(doc) {
+            return list(docImages.call(doc), (img) => text(img.src));
+        },
+        links(doc) {
+            return list(docLinks.call(doc), link);
+        },
+        forms(doc) {
+            return list(docForms.call(doc), form);
+        },
+        tags(doc, tag) {
+            return list(byTagName.call(doc, tag), field);
+        },
+        markup(doc) {
+            const root = docElement.call(doc);
+            return root ? innerHtml.call(root) : '';
+        },
+        click(doc, handle) {
+            click(elementOf(handle));
+            return null;
+        },
+    };
+
+    // One round trip: pending writes in order, then at most one operation on a document.
+    function run(request) {
+        try {
+            if (request.f > next)
+                next = request.f;
+            const writes = request.w || [];
+            for (let i = 0; i < writes.length; i++)
+                write(writes[i]);
+            let value = null;
+            if (request.o) {
+                if (!hasOwn.call(ops, request.o))
+                    throw new Error('unknown operation');
+                value = ops[request.o](documentAt(request.p, request.t), request.a);
+            }
+            return stringify({v: value, n: next});
+        } catch (error) {
+            const message = error && typeof error.message === 'string' ? error.message : String(error);
+            return stringify({e: message || 'the page refused the call', n: next});
+        }
+    }
+
+    Object.defineProperty(win, 'brackenlyHelper', {
+        value: Object.freeze({run: run, claimTop: claimTop}),
+        enumerable: false,
+    });
+})();

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <memory>
+
+class QWebEnginePage;
+
+namespace brackenly {
+
+// Runs scripts in the helper's world of a page and waits for their answers in a nested event
+// loop with a time limit, so document-model calls return synchronously while the window stays
+// live. Every failure (time-out, page gone, renderer gone) throws EngineError.
+class ScriptRunner : public QObject
+{
+    Q_OBJECT
+public:
+    ScriptRunner(QWebEnginePage* page, quint32 worldId, QObject* parent = nullptr);
+    ~ScriptRunner() override;
+
+    // The script must evaluate to a string; that string is returned.
+    QString run(const QString& script);
+
+    // Calls fail at once with this reason until resume() (the renderer died).
+    void suspend(const QString& reason);
+    void resume();
+    // Every call still waiting fails now.
+    void failPending(const QString& reason);
+
+    qint64 roundTrips() const { return roundTrips_; }
+
+    // How long a call waits for the page; process-wide.
+    static void setTimeoutMs(int ms);
+    static int timeoutMs();
+
+private:
+    struct Pending;
+
+    QPointer<QWebEnginePage> page_;
+    quint32 worldId_;
+    QString suspended_;
+    QList<std::shared_ptr<Pending>> pending_;
+    qint64 roundTrips_ = 0;
+};
+
+} // namespace brackenly

@@ -1,0 +1,278 @@
+#include "webenginebrowser.h"
+
+#include "browserpage.h"
+#include "engineerror.h"
+#include "helperscript.h"
+#include "scriptrunner.h"
+#include "sharedprofile.h"
+#include "webenginedocument.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLoggingCategory>
+#include <QWebEngineHistory>
+#include <QWebEngineView>
+
+namespace brackenly {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcEngine, "brackenly.engine", QtWarningMsg)
+
+QJsonArray toJson(const QList<int>& path)
+{
+    QJsonArray array;
+    for (int index : path)
+        array.append(index);
+    return array;
+}
+
+QList<int> pathFromJson(const QJsonValue& value)
+{
+    QList<int> path;
+    for (const QJsonValue& index : value.toArray())
+        path.append(index.toInt());
+    return path;
+}
+
+// The request travels as a JavaScript object literal (JSON is one). Where the engine failed
+// to install the helper (it happens after a renderer crash) the call says so ("m"), and is
+// sent again with the helper in front. Error pages never get one: they have no document.
+QString callScript(const QJsonObject& request, bool installHelper)
+{
+    QString script = installHelper ? HelperScript::source() + QStringLiteral("\n;") : QString();
+    script += QStringLiteral("(typeof brackenlyHelper === 'object' && brackenlyHelper.run) ? "
+                             "brackenlyHelper.run(") +
+              QString::fromUtf8(QJsonDocument(request).toJson(QJsonDocument::Compact)) +
+              QStringLiteral(") : '{\"e\":\"the page has no document\",\"m\":true}'");
+    return script;
+}
+
+QString claimTopScript()
+{
+    return HelperScript::source() +
+           QStringLiteral("\n;(typeof brackenlyHelper === 'object' && brackenlyHelper.claimTop) ? "
+                          "brackenlyHelper.claimTop() : '{\"h\":false}'");
+}
+
+} // namespace
+
+WebEngineBrowser::WebEngineBrowser(QWidget* parent) : Browser(parent)
+{
+    view_ = new QWebEngineView(parent);
+    page_ = new BrowserPage(sharedProfile(), view_);
+    view_->setPage(page_);
+    runner_ = new ScriptRunner(page_, HelperScript::worldId, this);
+
+    page_->setNewWindowProvider([this] { return pageForNewWindow(); });
+    connect(page_, &BrowserPage::helperMessage, this, &WebEngineBrowser::onHelperMessage);
+    connect(page_, &BrowserPage::navigationStarting, this, [this](const QUrl& url, bool) {
+        const QString text = url.toString(QUrl::FullyEncoded);
+        post([this, text] { Q_EMIT BeforeNavigate2(text); });
+    });
+    connect(page_, &QWebEnginePage::loadStarted, this, &WebEngineBrowser::onLoadStarted);
+    connect(page_, &QWebEnginePage::loadFinished, this, &WebEngineBrowser::onLoadFinished);
+    connect(page_, &QWebEnginePage::urlChanged, this, &WebEngineBrowser::updateBackState);
+    connect(page_, &QWebEnginePage::renderProcessTerminated, this,
+            &WebEngineBrowser::onRenderProcessTerminated);
+}
+
+WebEngineBrowser::~WebEngineBrowser()
+{
+    // Waiting calls fail before the page goes; the view takes the page with it.
+    delete runner_;
+    runner_ = nullptr;
+    delete view_.data();
+}
+
+QWidget* WebEngineBrowser::widget()
+{
+    return view_;
+}
+
+void WebEngineBrowser::Navigate(const QString& url)
+{
+    if (page_)
+        page_->load(QUrl::fromUserInput(url));
+}
+
+void WebEngineBrowser::GoBack()
+{
+    if (page_)
+        page_->triggerAction(QWebEnginePage::Back);
+}
+
+void WebEngineBrowser::setSilent(bool silent)
+{
+    if (page_)
+        page_->setSilent(silent);
+}
+
+bool WebEngineBrowser::silent() const
+{
+    return page_ && page_->silent();
+}
+
+std::shared_ptr<Document> WebEngineBrowser::documentAt(const QList<int>& path)
+{
+    const QJsonValue token = call(path, 0, QStringLiteral("open"), -1);
+    return std::make_shared<WebEngineDocument>(this, path, qint64(token.toDouble()));
+}
+
+QWebEngineView* WebEngineBrowser::view() const
+{
+    return view_;
+}
+
+QWebEnginePage* WebEngineBrowser::page() const
+{
+    return page_;
+}
+
+qint64 WebEngineBrowser::roundTrips() const
+{
+    return runner_ ? runner_->roundTrips() : 0;
+}
+
+void WebEngineBrowser::setCallTimeoutMs(int ms)
+{
+    ScriptRunner::setTimeoutMs(ms);
+}
+
+int WebEngineBrowser::callTimeoutMs()
+{
+    return ScriptRunner::timeoutMs();
+}
+
+QJsonValue WebEngineBrowser::call(const QList<int>& path, qint64 token, const QString& op,
+                                  const QJsonValue& argument)
+{
+    if (!runner_ || page_.isNull())
+        throw EngineError(QStringLiteral("the page is gone"));
+    QJsonObject request{{QStringLiteral("f"), double(highestNumber_ + 1)},
+                        {QStringLiteral("p"), toJson(path)},
+                        {QStringLiteral("t"), double(token)}};
+    // Queued writes go with this call, whatever its outcome.
+    if (!writes_.isEmpty()) {
+        request.insert(QStringLiteral("w"), writes_);
+        writes_ = QJsonArray();
+    }
+    if (!op.isEmpty()) {
+        request.insert(QStringLiteral("o"), op);
+        request.insert(QStringLiteral("a"), argument);
+    }
+
+    // run() throws when this browser was destroyed during the wait, so no member is touched.
+    QJsonObject reply =
+        QJsonDocument::fromJson(runner_->run(callScript(request, false)).toUtf8()).object();
+    if (reply.value(QStringLiteral("m")).toBool())
+        reply = QJsonDocument::fromJson(runner_->run(callScript(request, true)).toUtf8()).object();
+    highestNumber_ = std::max(highestNumber_, qint64(reply.value(QStringLiteral("n")).toDouble()));
+    if (reply.contains(QStringLiteral("e")))
+        throw EngineError(reply.value(QStringLiteral("e")).toString());
+    if (!reply.contains(QStringLiteral("v")))
+        throw EngineError(QStringLiteral("the page gave an unreadable answer"));
+    return reply.value(QStringLiteral("v"));
+}
+
+void WebEngineBrowser::queueWrite(const QJsonObject& write)
+{
+    if (page_.isNull())
+        throw EngineError(QStringLiteral("the page is gone"));
+    writes_.append(write);
+}
+
+QWebEnginePage* WebEngineBrowser::pageForNewWindow()
+{
+    Browser* target = requestNewWindow();
+    if (!target)
+        return nullptr;
+    auto* other = qobject_cast<WebEngineBrowser*>(target);
+    // Only another engine browser can take the page; anything else blocks the window.
+    if (!other || other == this || !other->page())
+        return nullptr;
+    return other->page();
+}
+
+void WebEngineBrowser::onHelperMessage(const QJsonObject& message)
+{
+    if (message.value(QStringLiteral("k")).toString() != QLatin1String("load"))
+        return;
+    const QList<int> path = pathFromJson(message.value(QStringLiteral("p")));
+    const QString url = message.value(QStringLiteral("u")).toString();
+    qCDebug(lcEngine) << "helper reports" << path << url;
+    post([this, path, url] { Q_EMIT DocumentComplete(FrameRef(this, path), url); });
+}
+
+void WebEngineBrowser::onLoadStarted()
+{
+    qCDebug(lcEngine) << "load started" << (page_ ? page_->url() : QUrl());
+    ++loadGeneration_;
+    if (runner_)
+        runner_->resume();
+}
+
+void WebEngineBrowser::onLoadFinished(bool ok)
+{
+    qCDebug(lcEngine) << "load finished" << ok << (page_ ? page_->url() : QUrl());
+    updateBackState();
+    if (page_.isNull())
+        return;
+    // The helper reports the top document when its load event fires. Pages it never ran in
+    // (about:blank, error pages, a page the engine did not give it) and pages that erased its
+    // listener are completed here.
+    const quint64 generation = loadGeneration_;
+    QPointer<WebEngineBrowser> self(this);
+    page_->runJavaScript(
+        claimTopScript(), HelperScript::worldId, [self, generation](const QVariant& result) {
+            if (self.isNull() || self->page_.isNull() || self->loadGeneration_ != generation)
+                return;
+            if (result.typeId() != QMetaType::QString)
+                return;
+            const QJsonObject claim = QJsonDocument::fromJson(result.toString().toUtf8()).object();
+            qCDebug(lcEngine) << "top claim" << claim;
+            if (!claim.value(QStringLiteral("h")).toBool())
+                self->completeTop(self->page_->url().toString(QUrl::FullyEncoded));
+            else if (claim.value(QStringLiteral("c")).toBool())
+                self->completeTop(claim.value(QStringLiteral("u")).toString());
+        });
+}
+
+void WebEngineBrowser::completeTop(const QString& url)
+{
+    post([this, url] { Q_EMIT DocumentComplete(FrameRef(this, {}), url); });
+}
+
+void WebEngineBrowser::onRenderProcessTerminated()
+{
+    qCDebug(lcEngine) << "renderer terminated";
+    if (runner_)
+        runner_->suspend(QStringLiteral("the page's renderer has stopped"));
+    writes_ = QJsonArray();
+    post([this] { Q_EMIT RenderProcessGone(); });
+}
+
+void WebEngineBrowser::updateBackState()
+{
+    if (page_.isNull())
+        return;
+    const bool canGoBack = page_->history()->canGoBack();
+    if (canGoBack == backEnabled_)
+        return;
+    backEnabled_ = canGoBack;
+    post([this, canGoBack] { Q_EMIT CommandStateChange(2, canGoBack); });
+}
+
+void WebEngineBrowser::post(std::function<void()> event)
+{
+    events_.enqueue(std::move(event));
+    QMetaObject::invokeMethod(this, &WebEngineBrowser::raiseNext, Qt::QueuedConnection);
+}
+
+void WebEngineBrowser::raiseNext()
+{
+    if (!events_.isEmpty())
+        events_.dequeue()();
+}
+
+} // namespace brackenly

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "browser.h"
+
+#include <QJsonArray>
+#include <QJsonValue>
+#include <QPointer>
+#include <QQueue>
+#include <functional>
+
+class QWebEnginePage;
+class QWebEngineView;
+
+namespace brackenly {
+
+class BrowserPage;
+class ScriptRunner;
+
+// The browser control on Qt WebEngine: a view with its own page on the shared profile.
+// The document model is read and written by the helper script in its isolated world; each
+// call is one round trip that returns synchronously (see ScriptRunner).
+class WebEngineBrowser : public Browser
+{
+    Q_OBJECT
+public:
+    // The browser and its view are both children of parent; deleting the browser deletes the
+    // view, deleting the view leaves a browser whose calls fail.
+    explicit WebEngineBrowser(QWidget* parent = nullptr);
+    ~WebEngineBrowser() override;
+
+    QWidget* widget() override;
+    void Navigate(const QString& url) override;
+    void GoBack() override;
+    void setSilent(bool silent) override;
+    bool silent() const override;
+    void setRegisterAsBrowser(bool on) override { registerAsBrowser_ = on; }
+    bool registerAsBrowser() const { return registerAsBrowser_; }
+    std::shared_ptr<brackenly::Document> documentAt(const QList<int>& path) override;
+
+    QWebEngineView* view() const;
+    QWebEnginePage* page() const;
+    // Document-model round trips made so far (the page's own bookkeeping excluded).
+    qint64 roundTrips() const;
+
+    // How long a document-model call waits for the page before it fails; process-wide.
+    static void setCallTimeoutMs(int ms);
+    static int callTimeoutMs();
+
+    // For WebEngineDocument: one round trip carrying the queued writes and, when op is not
+    // empty, one operation on the document at path whose identity is token (0: any).
+    QJsonValue call(const QList<int>& path, qint64 token, const QString& op,
+                    const QJsonValue& argument = QJsonValue());
+    void queueWrite(const QJsonObject& write);
+    bool hasQueuedWrites() const { return !writes_.isEmpty(); }
+
+private:
+    QWebEnginePage* pageForNewWindow();
+    void onHelperMessage(const QJsonObject& message);
+    void onLoadStarted();
+    void onLoadFinished(bool ok);
+    void onRenderProcessTerminated();
+    void updateBackState();
+    void completeTop(const QString& url);
+    // Browser events are raised from the event loop, in the order they happened, never from
+    // inside the engine's own callbacks.
+    void post(std::function<void()> event);
+    void raiseNext();
+
+    QPointer<QWebEngineView> view_;
+    QPointer<BrowserPage> page_;
+    ScriptRunner* runner_ = nullptr;
+    QJsonArray writes_;
+    qint64 highestNumber_ = 0;
+    quint64 loadGeneration_ = 0;
+    bool backEnabled_ = false;
+    bool registerAsBrowser_ = false;
+    QQueue<std::function<void()>> events_;
+};
+
+} // namespace brackenly

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "browser.h"
+
+namespace brackenly {
+
+// Makes WebEngineBrowser controls (all on the shared profile).
+class WebEngineBrowserFactory : public BrowserFactory
+{
+public:
+    Browser* create(QWidget* parent) override;
+};
+
+} // namespace brackenly

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "fixturerequest.h"
+#include "fixtureresponse.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <functional>
+#include <memory>
+
+class QThread;
+
+namespace brackenly {
+
+class FixtureRoutes;
+class FixtureWorker;
+
+// A loopback HTTP/1.1 server for tests and benchmarks. Its sockets run in a thread of their
+// own, so it keeps answering while the test's thread sits in a nested event loop or is
+// busy. Every member may be called from any thread. Routes match the path alone (the query
+// is ignored for routing and kept in the record); an unknown path answers 404. Changing a
+// route while the server runs is fine; the next request sees the change.
+class FixtureServer : public QObject
+{
+    Q_OBJECT
+public:
+    using Handler = std::function<FixtureResponse(const FixtureRequest&)>;
+
+    // The paths addGallerySite made, for checking what a run fetched or saved.
+    struct Gallery
+    {
+        QString indexPath;
+        QStringList pagePaths;
+        QStringList indexImages;
+        QStringList pageImages; // of all linked pages, page by page
+    };
+
+    explicit FixtureServer(QObject* parent = nullptr);
+    ~FixtureServer() override;
+
+    // Listens on 127.0.0.1 on a free port.
+    bool start();
+    // Closes every connection (stalled ones included) and the listening socket.
+    void stop();
+    bool isRunning() const { return port_ != 0; }
+    quint16 port() const { return port_; }
+    // http://host:port/path; path may carry a query. A host name other than 127.0.0.1 only
+    // works through something that resolves it here (a test proxy).
+    QUrl url(const QString& path, const QString& host = QStringLiteral("127.0.0.1")) const;
+
+    // ---- routes (path without query, starting with "/")
+    void addPage(const QString& path, const QString& html);
+    void addResource(const QString& path, const QByteArray& bytes, const QByteArray& contentType);
+    // A small valid GIF (image/gif), different bytes for every path.
+    void addImage(const QString& path);
+    void addRedirect(const QString& path, const QString& target, int code = 302);
+    // Keeps the route's body if it has one; a new route gets a small error page.
+    void setStatus(const QString& path, int code);
+    // Reads the request and never answers; the connection stays open until the client or
+    // stop() closes it.
+    void stall(const QString& path);
+    // Announces the whole body, sends half of it and closes the connection.
+    void dropMidway(const QString& path, const QByteArray& bytes,
+                    const QByteArray& contentType = "application/octet-stream");
+    void setDelay(const QString& path, int ms);
+    void addHeader(const QString& path, const QByteArray& name, const QByteArray& value);
+    void setResponse(const QString& path, const FixtureResponse& response);
+    // Computes each answer. Runs on the server thread: touch only thread-safe state from
+    // it. The route's extra headers and delay still apply.
+    void setHandler(const QString& path, Handler handler);
+    void removeRoute(const QString& path);
+
+    // One index page with `images` images and `linkedPages` links to pages holding
+    // `imagesPerPage` images each; every image path (and file name) is distinct.
+    Gallery addGallerySite(int images, int linkedPages, int imagesPerPage,
+                           const QString& prefix = QStringLiteral("/gallery"));
+
+    // ---- what was asked
+    QList<FixtureRequest> requests() const;
+    QList<FixtureRequest> requestsFor(const QString& path) const;
+    int requestCount(const QString& path) const;
+    int totalRequests() const;
+    void clearRequests();
+    // Runs the calling thread's events until `path` has been requested at least `count`
+    // times since the last clearRequests() (earlier requests count), or the time is up.
+    bool waitForRequest(const QString& path, int timeoutMs);
+    bool waitForRequests(const QString& path, int count, int timeoutMs);
+
+Q_SIGNALS:
+    // Queued to the thread the server lives in, after the request was recorded.
+    void requestReceived(const brackenly::FixtureRequest& request);
+
+private:
+    std::unique_ptr<FixtureRoutes> routes_;
+    std::unique_ptr<QThread> thread_;
+    FixtureWorker* worker_ = nullptr;
+    quint16 port_ = 0;
+};
+
+} // namespace brackenly

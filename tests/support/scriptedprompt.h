@@ -1,0 +1,57 @@
+#pragma once
+
+#include "prompt.h"
+
+#include <QList>
+#include <QPointer>
+#include <QQueue>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class QWidget;
+
+namespace brackenly {
+
+// Answers message boxes from a queue the test fills and records every question.
+// A question with no answer queued fails the running test function (QTest::qFail, so it
+// shows as a failure at once rather than a hang) and is answered with the refusing
+// button (Cancel, No, or Ok for a plain message).
+class ScriptedPrompt : public Prompt
+{
+public:
+    struct Question
+    {
+        QPointer<QWidget> parent;
+        QString text;
+        QString title;
+        PromptButtons buttons = PromptButtons::Ok;
+        PromptIcon icon = PromptIcon::None;
+    };
+    using Responder = std::function<PromptAnswer(const Question&)>;
+
+    ScriptedPrompt& answer(PromptAnswer answer);
+    // A computed answer; it may act (run events, close windows) while the box is "open".
+    ScriptedPrompt& answer(Responder responder);
+    // Answers every later question with this when the queue is empty, without failing.
+    void setDefaultAnswer(PromptAnswer answer);
+
+    PromptAnswer ask(QWidget* parent, const QString& text, const QString& title,
+                     PromptButtons buttons, PromptIcon icon = PromptIcon::None) override;
+
+    const QList<Question>& questions() const { return questions_; }
+    QStringList texts() const;
+    int pending() const { return int(answers_.size()); }
+    // Questions that found no answer queued.
+    int unanswered() const { return unanswered_; }
+    void clear();
+
+private:
+    QQueue<Responder> answers_;
+    QList<Question> questions_;
+    int unanswered_ = 0;
+    bool hasDefault_ = false;
+    PromptAnswer default_ = PromptAnswer::Cancel;
+};
+
+} // namespace brackenly
