@@ -1,0 +1,93 @@
+#include "formtext.h"
+
+namespace brackenly {
+
+namespace {
+
+const QLatin1String kFormOpen("<form ");
+const QLatin1String kActionAttribute("action=");
+
+bool sameIgnoringCase(const QString& a, const QString& b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+bool sameNonEmpty(const QString& a, const QString& b)
+{
+    return !a.isEmpty() && !b.isEmpty() && a == b;
+}
+
+// The engine serialises attributes in quotes, older markup does not: accept both.
+bool tagHasId(const QString& tag, const QString& id)
+{
+    if (tag.contains(QLatin1String("id=") + id, Qt::CaseInsensitive))
+        return true;
+    for (const QChar quote : {QChar(u'"'), QChar(u'\'')}) {
+        if (tag.contains(QLatin1String("id=") + quote + id + quote, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+QString LastPathSegment(const QString& text)
+{
+    const qsizetype slash = text.lastIndexOf(u'/');
+    return slash < 0 ? text : text.mid(slash + 1);
+}
+
+QString FileNameOf(const QString& url)
+{
+    return LastPathSegment(url);
+}
+
+QString PageNameOf(const QString& url)
+{
+    const qsizetype query = url.indexOf(u'?');
+    return LastPathSegment(query < 0 ? url : url.left(query));
+}
+
+bool SameFileName(const QString& a, const QString& b)
+{
+    return sameIgnoringCase(a, b) || sameNonEmpty(FileNameOf(a), FileNameOf(b));
+}
+
+bool SamePageName(const QString& a, const QString& b)
+{
+    return sameIgnoringCase(a, b) || sameNonEmpty(PageNameOf(a), PageNameOf(b));
+}
+
+QString FindFormAction(const QString& markup, const QString& id)
+{
+    qsizetype start = markup.indexOf(kFormOpen, 0, Qt::CaseInsensitive);
+    while (start >= 0) {
+        const qsizetype end = markup.indexOf(u'>', start);
+        // A tag cut off by the end of the markup holds no usable action.
+        if (end < 0)
+            return {};
+        const QString tag = markup.mid(start, end - start + 1);
+        if (id.isEmpty() || tagHasId(tag, id))
+            return ExtractFormAction(tag);
+        start = markup.indexOf(kFormOpen, end + 1, Qt::CaseInsensitive);
+    }
+    return {};
+}
+
+QString ExtractFormAction(const QString& tag)
+{
+    const qsizetype at = tag.indexOf(kActionAttribute, 0, Qt::CaseInsensitive);
+    if (at < 0)
+        return {};
+    const qsizetype start = at + kActionAttribute.size();
+    if (start < tag.size() && (tag.at(start) == u'"' || tag.at(start) == u'\'')) {
+        const qsizetype close = tag.indexOf(tag.at(start), start + 1);
+        return close < 0 ? QString() : tag.mid(start + 1, close - start - 1);
+    }
+    qsizetype end = tag.indexOf(u' ', start);
+    if (end < 0)
+        end = tag.indexOf(u'>', start);
+    return end < 0 ? QString() : tag.mid(start, end - start);
+}
+
+} // namespace brackenly
