@@ -2,6 +2,8 @@
 
 #include "centerform.h"
 #include "frmbrowser.h"
+#include "frmhome.h"
+#include "frmproxy.h"
 
 #include <QCoreApplication>
 
@@ -17,6 +19,31 @@ BrowserApp::~BrowserApp()
     // Windows still open when the program ends are discarded without their close steps.
     for (const QPointer<frmBrowser>& w : std::as_const(windows_))
         delete w.data();
+}
+
+frmBrowser* BrowserApp::firstWindow() const
+{
+    return firstWindow_.data();
+}
+
+frmProxy* BrowserApp::loadProxyDialog()
+{
+    if (!proxyDialog_) {
+        proxyDialog_ = std::make_unique<frmProxy>(services_);
+        exitProxyStep = [this](frmBrowser*) { proxyDialog_->SwitchOffAtExit(); };
+    }
+    return proxyDialog_.get();
+}
+
+frmHome* BrowserApp::preferences()
+{
+    if (!preferences_) {
+        preferences_ = std::make_unique<frmHome>(*services_.prompt, [this] {
+            frmBrowser* first = firstWindow();
+            return first ? first->gstrSaveFolder : QString();
+        });
+    }
+    return preferences_.get();
 }
 
 frmBrowser* BrowserApp::startFirstWindow()

@@ -6,10 +6,13 @@
 #include <QObject>
 #include <QPointer>
 #include <functional>
+#include <memory>
 
 namespace brackenly {
 
 class frmBrowser;
+class frmHome;
+class frmProxy;
 
 // Program-wide state: the services, the first window and the dialogs loaded once.
 class BrowserApp : public QObject
@@ -20,7 +23,7 @@ public:
     ~BrowserApp() override;
 
     Services& services() { return services_; }
-    frmBrowser* firstWindow() const { return firstWindow_; }
+    frmBrowser* firstWindow() const;
 
     // The first window, loaded, centred and shown.
     frmBrowser* startFirstWindow();
@@ -35,11 +38,18 @@ public:
     // Exit's first step: switches an active proxy off (installed by the proxy dialog).
     std::function<void(frmBrowser*)> exitProxyStep;
 
+    // The proxy dialog: loaded hidden at start-up, once per program.
+    frmProxy* loadProxyDialog();
+    // The preferences dialog, likewise loaded once.
+    frmHome* preferences();
+
 private:
     Services services_;
     QPointer<frmBrowser> firstWindow_;
     QList<QPointer<frmBrowser>> windows_;
     bool ending_ = false;
+    std::unique_ptr<frmProxy> proxyDialog_;
+    std::unique_ptr<frmHome> preferences_;
 };
 
 } // namespace brackenly

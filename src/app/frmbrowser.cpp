@@ -3,7 +3,16 @@
 #include "appconstants.h"
 #include "browserapp.h"
 #include "browsermenus.h"
+#include "centerform.h"
 #include "frmabout.h"
+#include "frmhome.h"
+#include "frmproxy.h"
+#include "playbackdriver.h"
+#include "recordfile.h"
+#include "recordlist.h"
+#include "recordpanel.h"
+#include "windowplaybackhost.h"
+#include "windowsessionhost.h"
 #include "prompt.h"
 #include "statusdots.h"
 #include "windowlayout.h"
@@ -16,6 +25,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTabWidget>
 
 #ifndef BRACKENLY_FULL_MENUS
 #define BRACKENLY_FULL_MENUS 0
@@ -101,6 +111,23 @@ void frmBrowser::createControls()
         StatusBar1->addWidget(panels_[i]);
     }
 
+    sessionHost_ = std::make_unique<WindowSessionHost>(*this);
+    records_ = new RecordPanel(client_, *sessionHost_);
+    place(records_->SSTab1, kTabLeft, 6600, 10935, 3015);
+    place(records_->cmdEdit, 11160, 6600, kRecordButtonWidth, kRecordButtonHeight);
+    place(records_->cmdDelete, 11160, 7320, kRecordButtonWidth, kRecordButtonHeight);
+    place(records_->cmdSave, 11160, 8040, kRecordButtonWidth, kRecordButtonHeight);
+    place(records_->cmdFill, 11160, 8760, kRecordButtonWidth, kRecordButtonHeight);
+
+    playbackHost_ = std::make_unique<WindowPlaybackHost>(*this);
+    playback_ = new PlaybackDriver(*playbackHost_,
+                                   {menus_->mnuPromptFill, menus_->mnuManualClick,
+                                    menus_->mnuAutoClick, menus_->mnuNoFill},
+                                   this);
+    setPlaybackStep([this](const FrameRef& pDisp, const QString& url) {
+        playback_->PlaybackStep(pDisp, url);
+    });
+
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
@@ -117,11 +144,13 @@ void frmBrowser::connectSignals()
     connect(menus_->mnuSaveImage, &QAction::triggered, this, &frmBrowser::saveImageClicked);
     connect(cmdImageFolder, &QPushButton::clicked, this, &frmBrowser::imageFolderClicked);
     connect(Timer1, &QTimer::timeout, this, &frmBrowser::Timer1_Timer);
+    connect(records_->cmdFill, &QPushButton::clicked, playback_, &PlaybackDriver::cmdFill_Click);
     connect(menus_->mnuExit, &QAction::triggered, this, &frmBrowser::mnuExit_Click);
     connect(menus_->mnuHideRecord, &QAction::triggered, this, &frmBrowser::mnuHideRecord_Click);
     connect(menus_->mnuMaxScreen, &QAction::triggered, this, &frmBrowser::mnuMaxScreen_Click);
     connect(menus_->mnuAbout, &QAction::triggered, this, &frmBrowser::mnuAbout_Click);
     connect(menus_->mnuHome, &QAction::triggered, this, &frmBrowser::mnuHome_Click);
+    connect(menus_->mnuProxy, &QAction::triggered, this, &frmBrowser::mnuProxy_Click);
     connect(menus_->mnuSearch, &QAction::triggered, this, [this] { wbMyBrowser->Navigate2(kSearchUrl); });
     connect(menus_->mnuWebsite, &QAction::triggered, this, [this] { wbMyBrowser->Navigate2(kWebsiteUrl); });
 
@@ -147,6 +176,7 @@ void frmBrowser::Form_Load()
         // Back returns to the opener once this window's own history is used up.
         cmdBack->setEnabled(true);
     }
+    app_.loadProxyDialog();
     Timer1->stop();
     CallLoadPermanentRecord();
     if (!objParentForm.isNull()) {
@@ -159,7 +189,7 @@ void frmBrowser::Form_Load()
 
 void frmBrowser::CallLoadPermanentRecord()
 {
-    // Session loading plugs in with the record subsystem.
+    records_->CallLoadPermanentRecord();
 }
 
 void frmBrowser::TakeModesFromParent()
@@ -196,17 +226,26 @@ bool frmBrowser::Form_QueryUnload()
 
 bool frmBrowser::recordsChanged() const
 {
-    return false;
+    return records_->counters.gbRecordChanged;
 }
 
 bool frmBrowser::hasTemporaryRecords() const
 {
-    return false;
+    return records_->ListView1->topLevelItemCount() > 0;
 }
 
-QWidget* frmBrowser::recordWidget(LayoutControl) const
+QWidget* frmBrowser::recordWidget(LayoutControl control) const
 {
-    return nullptr;
+    switch (control) {
+    case LayoutControl::SSTab1: return records_->SSTab1;
+    case LayoutControl::lvwPermanent: return records_->lvwPermanent;
+    case LayoutControl::ListView1: return records_->ListView1;
+    case LayoutControl::cmdEdit: return records_->cmdEdit;
+    case LayoutControl::cmdDelete: return records_->cmdDelete;
+    case LayoutControl::cmdSave: return records_->cmdSave;
+    case LayoutControl::cmdFill: return records_->cmdFill;
+    default: return nullptr;
+    }
 }
 
 void frmBrowser::closeEvent(QCloseEvent* event)
@@ -346,7 +385,16 @@ void frmBrowser::mnuAbout_Click()
 
 void frmBrowser::mnuHome_Click()
 {
-    // The preferences dialog plugs in with the record subsystem.
+    ShowPreference(this, *app_.preferences(), gstrSaveFolder,
+                   records_->gstrSessionPath + QLatin1Char('/') + kSettingsFileName,
+                   [this](const QString& text) { setStatusText(text); }, *app_.services().prompt);
+}
+
+void frmBrowser::mnuProxy_Click()
+{
+    frmProxy* dialog = app_.loadProxyDialog();
+    CenterForm(dialog);
+    dialog->exec();
 }
 
 void frmBrowser::setStatusText(const QString& text)
@@ -368,12 +416,24 @@ void frmBrowser::ShowRecordPanes()
 {
     tabHeightTw_ = kShownTabHeight;
     tabStripTw_ = kShownTabStrip;
+    QRect g = records_->SSTab1->geometry();
+    g.setHeight(toPixels(tabHeightTw_));
+    records_->SSTab1->setGeometry(g);
+    records_->SSTab1->setVisible(true);
+    for (QWidget* b : {records_->cmdEdit, records_->cmdDelete, records_->cmdSave, records_->cmdFill})
+        b->setVisible(true);
 }
 
 void frmBrowser::HideRecordPanes()
 {
+    records_->SSTab1->setVisible(false);
     tabHeightTw_ = kHiddenTabHeight;
     tabStripTw_ = kHiddenTabStrip;
+    QRect g = records_->SSTab1->geometry();
+    g.setHeight(0);
+    records_->SSTab1->setGeometry(g);
+    for (QWidget* b : {records_->cmdEdit, records_->cmdDelete, records_->cmdSave, records_->cmdFill})
+        b->setVisible(false);
 }
 
 void frmBrowser::resizeEvent(QResizeEvent* event)

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 class QFrame;
 class QLabel;
@@ -19,7 +20,10 @@ namespace brackenly {
 
 class BrowserApp;
 class BrowserMenus;
+class PlaybackDriver;
 class RecordPanel;
+class WindowPlaybackHost;
+class WindowSessionHost;
 
 // The main window: the first window of the program and every pop-up level window.
 class frmBrowser : public QMainWindow
@@ -46,6 +50,7 @@ public:
     void mnuMaxScreen_Click();
     void mnuAbout_Click();
     void mnuHome_Click();
+    void mnuProxy_Click();
     void Timer1_Timer();
     void wbMyBrowser_BeforeNavigate2(const QString& url);
     void wbMyBrowser_DocumentComplete(const FrameRef& pDisp, const QString& url);
@@ -60,6 +65,7 @@ public:
     BrowserMenus* menus() const { return menus_; }
     Browser* browser() const { return wbMyBrowser; }
     RecordPanel* records() const { return records_; }
+    PlaybackDriver* playback() const { return playback_; }
 
     // The playback step run by each completed document; a later subsystem plugs in here.
     using PlaybackStep = std::function<void(const FrameRef&, const QString&)>;
@@ -116,7 +122,10 @@ private:
 
     BrowserApp& app_;
     BrowserMenus* menus_ = nullptr;
+    std::unique_ptr<WindowSessionHost> sessionHost_;
     RecordPanel* records_ = nullptr;
+    std::unique_ptr<WindowPlaybackHost> playbackHost_;
+    PlaybackDriver* playback_ = nullptr;
     QWidget* client_ = nullptr;
     QLabel* panels_[3] = {nullptr, nullptr, nullptr};
     PlaybackStep playbackStep_;

@@ -1,22 +1,37 @@
 #include "browserapp.h"
+#include "desktopfolderopener.h"
+#include "enginecookiejar.h"
+#include "networkimagedownloader.h"
 #include "prompt.h"
+#include "sharedprofile.h"
 #include "webenginebrowserfactory.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QtWebEngineCore/qtwebenginecoreglobal.h>
+#include <QWebEngineCookieStore>
+#include <QWebEngineProfile>
 
 int main(int argc, char* argv[])
 {
     QCoreApplication::setApplicationName(QStringLiteral("Brackenly"));
     QCoreApplication::setOrganizationName(QStringLiteral("Brackenly"));
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
 
     brackenly::WebEngineBrowserFactory browsers;
     brackenly::MessageBoxPrompt prompt;
+    brackenly::NetworkImageDownloader downloader;
+    // Images download with the engine's cookies and user agent, as the page saw them.
+    QWebEngineProfile* profile = brackenly::sharedProfile();
+    downloader.setCookieJar(new brackenly::EngineCookieJar(profile->cookieStore()));
+    downloader.setUserAgent(profile->httpUserAgent().toUtf8());
+    brackenly::DesktopFolderOpener folders;
+
     brackenly::Services services;
     services.browsers = &browsers;
     services.prompt = &prompt;
+    services.downloader = &downloader;
+    services.folders = &folders;
     services.programFolder = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
 
     brackenly::BrowserApp app(services);
