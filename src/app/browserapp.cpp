@@ -2,6 +2,7 @@
 
 #include "centerform.h"
 #include "frmbrowser.h"
+#include "frmbrowserharvesthost.h"
 #include "frmhome.h"
 #include "frmproxy.h"
 
@@ -59,6 +60,7 @@ frmBrowser* BrowserApp::startFirstWindow()
 frmBrowser* BrowserApp::createWindow()
 {
     auto* w = new frmBrowser(*this);
+    AttachHarvest(w);
     windows_.append(w);
     return w;
 }

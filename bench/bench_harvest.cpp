@@ -1,0 +1,214 @@
+// Measures an image-saving run against what the same work costs without the harvest.
+// Site: 1 page x 300 images + 100 links to pages with 5 images each, on a loopback server.
+//   (a) click on "S A V E    I M A G E" until the caption returns (the whole main window)
+//   (b) a bare view loading the 101 pages one after another, plus 10 ms per link
+//   (c) server requests per saved image during (a)
+//   (d) wget -r -l1 -p -nd of the same site
+// Each measure runs in a process of its own, so no cache carries over.
+// Run: QTWEBENGINE_DISABLE_SANDBOX=1 xvfb-run -a ./bench_harvest
+
+#include "browserapp.h"
+#include "fixtureserver.h"
+#include "frmbrowser.h"
+#include "frmbrowserharvesthost.h"
+#include "networkimagedownloader.h"
+#include "prompt.h"
+#include "webenginebrowserfactory.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+using namespace brackenly;
+
+namespace {
+
+constexpr int kImages = 300;
+constexpr int kPages = 100;
+constexpr int kImagesPerPage = 5;
+constexpr int kTimer2Ms = 10;
+
+bool waitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(2, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+// (b): the pages alone, in one view, one after another.
+int bareView(FixtureServer& server, const FixtureServer::Gallery& gallery)
+{
+    WebEngineBrowserFactory factory;
+    QWidget window;
+    Browser* browser = factory.create(&window);
+    window.resize(800, 600);
+    window.show();
+    bool complete = false;
+    QObject::connect(browser, &Browser::DocumentComplete, [&](const FrameRef& f, const QString&) {
+        if (f.isTop())
+            complete = true;
+    });
+    QStringList pages{gallery.indexPath};
+    pages << gallery.pagePaths;
+    QElapsedTimer clock;
+    clock.start();
+    for (const QString& page : pages) {
+        complete = false;
+        browser->Navigate(server.url(page).toString());
+        if (!waitFor([&] { return complete; }, 30000)) {
+            std::printf("bare view: %s did not complete\n", qPrintable(page));
+            return 1;
+        }
+    }
+    const qint64 ms = clock.elapsed() + qint64(kPages) * kTimer2Ms;
+    std::printf("RESULT b_ms %lld\n", static_cast<long long>(ms));
+    return 0;
+}
+
+// (a) and (c): the main window's run.
+int harvestRun(FixtureServer& server, const FixtureServer::Gallery& gallery)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QStringLiteral("/Image");
+    QDir().mkpath(folder);
+    WebEngineBrowserFactory browsers;
+    NetworkImageDownloader downloader;
+    MessageBoxPrompt prompt;
+    Services services;
+    services.browsers = &browsers;
+    services.prompt = &prompt;
+    services.downloader = &downloader;
+    services.programFolder = dir.path();
+    BrowserApp app(services);
+    frmBrowser* w = app.startFirstWindow();
+    AttachHarvest(w);
+    w->gstrSaveFolder = folder;
+    const QString index = server.url(gallery.indexPath).toString();
+    w->txtUrl->setText(index);
+    w->cmdPlayback_Click();
+    if (!waitFor([&] { return w->strLastUrl == index && w->cmdSaveImage->isEnabled(); }, 30000)) {
+        std::printf("harvest: the index did not complete\n");
+        return 1;
+    }
+    server.clearRequests();
+    QElapsedTimer clock;
+    clock.start();
+    w->cmdSaveImage->click();
+    const qint64 ms = clock.elapsed();
+    const int saved = int(QDir(folder).entryList(QDir::Files).size());
+    const int requests = server.totalRequests();
+    std::printf("RESULT a_ms %lld\n", static_cast<long long>(ms));
+    std::printf("RESULT saved %d\n", saved);
+    std::printf("RESULT requests %d\n", requests);
+    return 0;
+}
+
+int wgetRun(FixtureServer& server, const FixtureServer::Gallery& gallery)
+{
+    const QString wget = QStandardPaths::findExecutable(QStringLiteral("wget"));
+    if (wget.isEmpty()) {
+        std::printf("RESULT d_ms -1\n");
+        return 0;
+    }
+    QTemporaryDir dir;
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    QElapsedTimer clock;
+    clock.start();
+    process.start(wget, {QStringLiteral("-q"), QStringLiteral("-r"), QStringLiteral("-l1"),
+                         QStringLiteral("-p"), QStringLiteral("-nd"),
+                         server.url(gallery.indexPath).toString()});
+    process.waitForFinished(120000);
+    std::printf("RESULT d_ms %lld\n", static_cast<long long>(clock.elapsed()));
+    std::printf("RESULT d_files %lld\n",
+                static_cast<long long>(QDir(dir.path()).entryList(QDir::Files).size()));
+    return 0;
+}
+
+QMap<QString, qint64> runChild(const QString& mode)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {mode});
+    child.waitForFinished(600000);
+    QMap<QString, qint64> results;
+    const QString out = QString::fromLocal8Bit(child.readAllStandardOutput());
+    static const QRegularExpression line(QStringLiteral("^RESULT (\\S+) (-?\\d+)$"),
+                                         QRegularExpression::MultilineOption);
+    for (auto it = line.globalMatch(out); it.hasNext();) {
+        const auto m = it.next();
+        results.insert(m.captured(1), m.captured(2).toLongLong());
+    }
+    if (results.isEmpty())
+        std::printf("%s run gave no result:\n%s\n", qPrintable(mode), qPrintable(out));
+    return results;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication application(argc, argv);
+    const QStringList args = application.arguments();
+    if (args.size() > 1) {
+        FixtureServer server;
+        if (!server.start())
+            return 2;
+        const auto gallery = server.addGallerySite(kImages, kPages, kImagesPerPage);
+        const QString mode = args.at(1);
+        if (mode == QLatin1String("a"))
+            return harvestRun(server, gallery);
+        if (mode == QLatin1String("b"))
+            return bareView(server, gallery);
+        if (mode == QLatin1String("d"))
+            return wgetRun(server, gallery);
+        return 2;
+    }
+
+    const auto a = runChild(QStringLiteral("a"));
+    const auto b = runChild(QStringLiteral("b"));
+    const auto d = runChild(QStringLiteral("d"));
+    const qint64 aMs = a.value(QStringLiteral("a_ms"), -1);
+    const qint64 bMs = b.value(QStringLiteral("b_ms"), -1);
+    const qint64 saved = a.value(QStringLiteral("saved"), 0);
+    const qint64 requests = a.value(QStringLiteral("requests"), 0);
+    const int expected = kImages + kPages * kImagesPerPage;
+    const double perImage = saved > 0 ? double(requests) / double(saved) : 0.0;
+    std::printf("site: 1 page x %d images + %d links x %d images (%d images)\n", kImages, kPages,
+                kImagesPerPage, expected);
+    std::printf("(a) click -> caption returns: %lld ms, %lld files saved\n",
+                static_cast<long long>(aMs), static_cast<long long>(saved));
+    std::printf("(b) bare view, 101 pages + %d ms per link: %lld ms\n", kTimer2Ms,
+                static_cast<long long>(bMs));
+    std::printf("(c) server requests per saved image: %lld / %lld = %.3f\n",
+                static_cast<long long>(requests), static_cast<long long>(saved), perImage);
+    std::printf("(d) wget -r -l1 -p -nd: %lld ms, %lld files\n",
+                static_cast<long long>(d.value(QStringLiteral("d_ms"), -1)),
+                static_cast<long long>(d.value(QStringLiteral("d_files"), 0)));
+    const bool timeOk = aMs >= 0 && bMs > 0 && double(aMs) <= 1.25 * double(bMs);
+    const bool requestsOk = saved == expected && perImage <= 1.1;
+    std::printf("target (a) <= 1.25 x (b): %s (%.2f)\n", timeOk ? "met" : "missed",
+                bMs > 0 ? double(aMs) / double(bMs) : 0.0);
+    std::printf("target <= 1.1 requests per saved image, all %d saved: %s\n", expected,
+                requestsOk ? "met" : "missed");
+    return timeOk && requestsOk ? 0 : 1;
+}

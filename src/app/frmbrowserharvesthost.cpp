@@ -1,0 +1,171 @@
+#include "frmbrowserharvesthost.h"
+
+#include "browserapp.h"
+#include "browsermenus.h"
+#include "frmbrowser.h"
+#include "harvestrules.h"
+#include "imageharvester.h"
+#include "popuprouter.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+
+namespace brackenly {
+
+FrmBrowserHarvestHost::FrmBrowserHarvestHost(frmBrowser* window) : HarvestHost(window), w_(window)
+{
+    setObjectName(QStringLiteral("harvestHost"));
+}
+
+FrmBrowserHarvestHost* FrmBrowserHarvestHost::of(frmBrowser* window)
+{
+    return window ? window->findChild<FrmBrowserHarvestHost*>(QString(), Qt::FindDirectChildrenOnly)
+                  : nullptr;
+}
+
+QWidget* FrmBrowserHarvestHost::window() const
+{
+    return w_;
+}
+bool FrmBrowserHarvestHost::savingImages() const
+{
+    return w_->SavingImages;
+}
+void FrmBrowserHarvestHost::setSavingImages(bool on)
+{
+    w_->SavingImages = on;
+}
+FrameRef FrmBrowserHarvestHost::lastCompletedBrowser() const
+{
+    return w_->LastCompletedBrowser;
+}
+void FrmBrowserHarvestHost::setGobackFlag(bool on)
+{
+    w_->gbGobackFlag = on;
+}
+QString FrmBrowserHarvestHost::saveImageCaption() const
+{
+    return w_->cmdSaveImage->text();
+}
+
+void FrmBrowserHarvestHost::setSaveImageCaption(const QString& caption)
+{
+    w_->cmdSaveImage->setText(caption);
+    w_->cmdSaveImage->setAccessibleName(caption);
+}
+
+bool FrmBrowserHarvestHost::blockPopups() const
+{
+    return w_->menus()->mnuBlock->isChecked();
+}
+void FrmBrowserHarvestHost::setBlockedStatus(const QString& text)
+{
+    w_->statusPanel(3)->setText(text);
+}
+QString FrmBrowserHarvestHost::saveFolder() const
+{
+    return w_->gstrSaveFolder;
+}
+QString FrmBrowserHarvestHost::level2Url() const
+{
+    return w_->gstrLevel2Url;
+}
+void FrmBrowserHarvestHost::setLevel2Url(const QString& url)
+{
+    w_->gstrLevel2Url = url;
+}
+bool FrmBrowserHarvestHost::captureLevel2() const
+{
+    return w_->gbCaptureLevel2;
+}
+void FrmBrowserHarvestHost::setCaptureLevel2(bool on)
+{
+    w_->gbCaptureLevel2 = on;
+}
+bool FrmBrowserHarvestHost::popup() const
+{
+    return w_->gbPopup;
+}
+void FrmBrowserHarvestHost::setPopup(bool on)
+{
+    w_->gbPopup = on;
+}
+bool FrmBrowserHarvestHost::timeOut() const
+{
+    return w_->gbTimeOut;
+}
+void FrmBrowserHarvestHost::setTimeOut(bool on)
+{
+    w_->gbTimeOut = on;
+}
+
+void FrmBrowserHarvestHost::setSavingStatus(const QString& text)
+{
+    w_->statusPanel(2)->setText(text);
+}
+
+QWidget* FrmBrowserHarvestHost::savingStatusPanel() const
+{
+    return w_->statusPanel(2);
+}
+
+void FrmBrowserHarvestHost::stopBusyTimer()
+{
+    w_->Timer1->stop();
+}
+HarvestHost* FrmBrowserHarvestHost::firstWindow() const
+{
+    return of(w_->app().firstWindow());
+}
+bool FrmBrowserHarvestHost::programEnding() const
+{
+    return w_->app().isEnding();
+}
+Browser* FrmBrowserHarvestHost::openPopupLevelWindow()
+{
+    return OpenPopupLevelWindow(*w_);
+}
+
+void AttachHarvest(frmBrowser* window)
+{
+    if (FrmBrowserHarvestHost::of(window))
+        return;
+    auto* host = new FrmBrowserHarvestHost(window);
+    auto* harvester = new ImageHarvester(host, window->app().services(), window);
+    harvester->setObjectName(QStringLiteral("harvester"));
+    auto* router = new PopupRouter(host, window->app().services(), window);
+    router->setObjectName(QStringLiteral("popupRouter"));
+    router->install(window->wbMyBrowser);
+    QObject::connect(window, &frmBrowser::saveImageClicked, harvester,
+                     &ImageHarvester::mnuSaveImage_Click);
+    QObject::connect(window, &frmBrowser::imageFolderClicked, harvester,
+                     &ImageHarvester::cmdImageFolder_Click);
+}
+
+ImageHarvester* HarvesterOf(frmBrowser* window)
+{
+    return window->findChild<ImageHarvester*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+PopupRouter* PopupRouterOf(frmBrowser* window)
+{
+    return window->findChild<PopupRouter*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+Browser* OpenPopupLevelWindow(frmBrowser& opener)
+{
+    frmBrowser* w = opener.app().createWindow();
+    w->objParentForm = opener.objMeForm;
+    w->glngPopupLevel = opener.glngPopupLevel + 1;
+    w->setWindowTitle(PopupWindowCaption(w->glngPopupLevel));
+    w->Form_Load(); // hides the opener
+    w->wbMyBrowser->setRegisterAsBrowser(true);
+    w->wbMyBrowser->setSilent(true);
+    w->show();
+    w->move(opener.pos());
+    w->resize(opener.size());
+    return w->wbMyBrowser;
+}
+
+} // namespace brackenly

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "harvesthost.h"
+#include "services.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class QLabel;
+class QStatusBar;
+
+namespace brackenly {
+
+class Browser;
+
+// What the capture window and the capture pop-up windows share: a browser `ImgBrowser1`,
+// a one-line status bar `CaptureStatus`, and the first main window they report to.
+class CaptureWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    CaptureWindow(const Services& services, HarvestHost* firstWindow, const QString& caption,
+                  QWidget* parent = nullptr);
+    ~CaptureWindow() override;
+
+    Browser* ImgBrowser1 = nullptr;
+    QStatusBar* statusBar = nullptr;
+    QLabel* CaptureStatus = nullptr;
+
+    QString captureStatus() const;
+    HarvestHost* firstWindow() const { return firstWindow_.data(); }
+
+    // Places a window in the middle of its screen.
+    static void centerOnScreen(QWidget* window);
+
+protected:
+    void setCaptureStatus(const QString& text);
+    // The save step shared by both windows: skips a file that exists, shows "Saving " + src
+    // here and in the first window, lets events run and downloads. False when this window
+    // was closed meanwhile (the caller must not touch it then).
+    bool saveOne(const QString& src, const QString& path);
+
+    Services services_;
+    QPointer<HarvestHost> firstWindow_;
+};
+
+} // namespace brackenly

@@ -1,0 +1,53 @@
+#include "frmpopup.h"
+
+#include "browser.h"
+#include "harvesttexts.h"
+#include "imagenames.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+
+namespace brackenly {
+
+frmPopup::frmPopup(const Services& services, HarvestHost* firstWindow, QWidget* parent)
+    : CaptureWindow(services, firstWindow, kCapturePopupCaption, parent)
+{
+    setObjectName(QStringLiteral("frmPopup"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    connect(ImgBrowser1, &Browser::DocumentComplete, this, &frmPopup::ImgBrowser1_DocumentComplete);
+    // Still open when the program ends: goes with the last events, before the engine does.
+    if (QCoreApplication* app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &QObject::deleteLater);
+}
+
+void frmPopup::ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QString&)
+{
+    try {
+        const std::shared_ptr<Document> doc = pDisp.document();
+        for (const DomImage& image : doc->images()) {
+            if (image.src.trimmed().isEmpty())
+                continue;
+            HarvestHost* first = firstWindow_.data();
+            if (!first)
+                return;
+            if (!SavePopupImage(image.src, ImageFilePath(first->saveFolder(), image.src)))
+                return;
+        }
+        setCaptureStatus(kFinishedText);
+        if (HarvestHost* first = firstWindow_.data()) {
+            first->setPopup(false);
+            first->stopBusyTimer();
+        }
+    } catch (const std::exception&) {
+        // The run's wait ends by its time-out.
+    }
+}
+
+bool frmPopup::SavePopupImage(const QString& src, const QString& path)
+{
+    if (!src.startsWith(QLatin1String("http://")))
+        return true;
+    return saveOne(src, path);
+}
+
+} // namespace brackenly

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "capturewindow.h"
+
+namespace brackenly {
+
+class FrameRef;
+
+// "Capture Popup Image": takes a pop-up that a page opened during an image-saving run,
+// saves its "http://" images and tells the first main window. Lives until the user
+// closes it.
+class frmPopup : public CaptureWindow
+{
+    Q_OBJECT
+public:
+    frmPopup(const Services& services, HarvestHost* firstWindow, QWidget* parent = nullptr);
+
+    void ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QString& url);
+
+private:
+    // False when this window was closed meanwhile.
+    bool SavePopupImage(const QString& src, const QString& path);
+};
+
+} // namespace brackenly

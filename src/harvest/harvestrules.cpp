@@ -1,0 +1,82 @@
+#include "harvestrules.h"
+
+namespace brackenly {
+
+QString ExtractSrc(const QString& markup)
+{
+    const qsizetype p = markup.indexOf(QLatin1String(" src="), 0, Qt::CaseInsensitive);
+    if (p < 0)
+        return {};
+    const qsizetype start = p + 5;
+    if (start >= markup.size())
+        return {};
+    const QChar c = markup.at(start);
+    if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
+        const qsizetype end = markup.indexOf(c, start + 1);
+        if (end < 0)
+            return {};
+        return markup.mid(start + 1, end - start - 1);
+    }
+    for (qsizetype j = start; j < markup.size(); ++j) {
+        if (markup.at(j) == QLatin1Char(' ') || markup.at(j) == QLatin1Char('>'))
+            return markup.mid(start, j - start);
+    }
+    return {};
+}
+
+bool MatchImageSrc(const QString& src, const QString& markupSrc)
+{
+    QString tail = markupSrc;
+    for (int i = 0; i < 3 && tail.startsWith(QLatin1String("../")); ++i)
+        tail.remove(0, 3);
+    if (tail.trimmed().isEmpty())
+        return false;
+    return src.endsWith(tail);
+}
+
+QString FindImageLink(const QList<DomLink>& links, const QString& src)
+{
+    for (const DomLink& link : links) {
+        if (link.innerHtml.left(5).toLower() != QLatin1String("<img "))
+            continue;
+        const QString s = ExtractSrc(link.innerHtml);
+        if (!s.trimmed().isEmpty() && MatchImageSrc(src, s))
+            return link.text;
+    }
+    return {};
+}
+
+bool IsScriptLink(const QString& href)
+{
+    return href.contains(QLatin1String("javascript:"), Qt::CaseInsensitive);
+}
+
+bool SkipLink(const QString& href, QStringList& visited)
+{
+    if (IsScriptLink(href))
+        return href.contains(QLatin1String(".external."), Qt::CaseInsensitive);
+    if (visited.contains(href))
+        return true;
+    visited.append(href);
+    return false;
+}
+
+bool ShouldLoadCaptureAddress(const QString& url)
+{
+    const qsizetype q = url.indexOf(QLatin1Char('?'));
+    const qsizetype h = url.indexOf(QLatin1Char('#'));
+    return !(h >= 0 && (q < 0 || h < q));
+}
+
+QString PopupWindowCaption(qint32 level)
+{
+    return QStringLiteral("Brackenly v1.1 (Popup Window - Level ") + QString::number(level) +
+           QLatin1Char(')');
+}
+
+QString BlockedPopupText(qint32 count)
+{
+    return QString::number(count) + QStringLiteral(" Pop-up is blocked");
+}
+
+} // namespace brackenly

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "dom.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace brackenly {
+
+// The src value written in a piece of markup (after the first " src=", letter case
+// ignored): up to the same quote when quoted, else up to the first space or ">".
+// "" when there is none or the value is not closed.
+QString ExtractSrc(const QString& markup);
+
+// Whether an image's resolved address ends with the address written in the markup, once up
+// to three leading "../" are dropped from the latter.
+bool MatchImageSrc(const QString& src, const QString& markupSrc);
+
+// The address (text value) of the first link whose markup starts with an image tag showing
+// src; "" when no link wraps it.
+QString FindImageLink(const QList<DomLink>& links, const QString& src);
+
+// A script link: its address holds "javascript:" in any letter case.
+bool IsScriptLink(const QString& href);
+
+// True when a link is not to be followed. An ordinary link is followed once: the first
+// time it is met it is added to visited. A script link is skipped only when it holds
+// ".external."; it is never recorded.
+bool SkipLink(const QString& href, QStringList& visited);
+
+// Whether the capture window loads this address: not when a "#" comes before any "?".
+bool ShouldLoadCaptureAddress(const QString& url);
+
+// The caption of a pop-up level window of the given level (1 for a pop-up of the first).
+QString PopupWindowCaption(qint32 level);
+
+// The third status panel after count blocked pop-ups.
+QString BlockedPopupText(qint32 count);
+
+} // namespace brackenly

@@ -1,0 +1,321 @@
+#include "imageharvester.h"
+
+#include "engineerror.h"
+#include "frmcapture.h"
+#include "harvesthost.h"
+#include "harvestrules.h"
+#include "harvesttexts.h"
+#include "imagedownload.h"
+#include "imagedownloader.h"
+#include "imagenames.h"
+#include "statuspacer.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTimer>
+#include <QWidget>
+#include <chrono>
+#include <cmath>
+
+namespace brackenly {
+
+namespace {
+
+qint64 steadyMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+} // namespace
+
+ImageHarvester::ImageHarvester(HarvestHost* host, const Services& services, QObject* parent)
+    : QObject(parent), host_(host), services_(services), clock_(&steadyMs),
+      timer2_(new QTimer(this)), timer3_(new QTimer(this))
+{
+    timer2_->setObjectName(QStringLiteral("Timer2"));
+    timer2_->setSingleShot(true);
+    timer2_->setInterval(10);
+    timer3_->setObjectName(QStringLiteral("Timer3"));
+    timer3_->setSingleShot(true);
+    timer3_->setTimerType(Qt::PreciseTimer);
+    timer3_->setInterval(services_.captureTimeoutMs);
+    connect(timer2_, &QTimer::timeout, this, &ImageHarvester::Timer2_Timer);
+    connect(timer3_, &QTimer::timeout, this, &ImageHarvester::Timer3_Timer);
+}
+
+ImageHarvester::~ImageHarvester()
+{
+    // The capture window may be inside one of its own handlers further up the stack.
+    if (capture_) {
+        capture_->hide();
+        capture_->deleteLater();
+    }
+}
+
+frmCapture* ImageHarvester::captureWindow() const
+{
+    return capture_.data();
+}
+
+qint64 ImageHarvester::nowSeconds() const
+{
+    return std::llround(double(clock_()) / 1000.0);
+}
+
+bool ImageHarvester::running() const
+{
+    return host_ && host_->savingImages() && !host_->programEnding();
+}
+
+void ImageHarvester::mnuSaveImage_Click()
+{
+    if (!host_)
+        return;
+    if (host_->saveImageCaption() != kSavingImageText) {
+        const QPointer<ImageHarvester> self(this);
+        saveStartTime_ = nowSeconds();
+        host_->setSaveImageCaption(kSavingImageText);
+        host_->setSavingImages(true);
+        imageLinks_.clear();
+        openCaptureWindow();
+        ++runDepth_;
+        Q_EMIT runStarted();
+        if (!self)
+            return;
+        ScanForImages(host_->lastCompletedBrowser());
+        if (!self)
+            return;
+        --runDepth_;
+        timer2_->stop();
+        timer3_->stop();
+        unloadCaptureWindow();
+        if (host_) {
+            host_->setSavingImages(false);
+            host_->setSaveImageCaption(kSaveImageText);
+        }
+        Q_EMIT runFinished();
+        return;
+    }
+    // A click while a run waits: only after the first second does it stop the run.
+    if (nowSeconds() - saveStartTime_ > 1) {
+        host_->setSaveImageCaption(kSaveImageText);
+        if (host_->savingImages()) {
+            host_->setSavingImages(false);
+            unloadCaptureWindow();
+        }
+    }
+}
+
+void ImageHarvester::openCaptureWindow()
+{
+    unloadCaptureWindow();
+    capture_ = new frmCapture(services_, host_->firstWindow());
+    CaptureWindow::centerOnScreen(capture_);
+    capture_->show();
+    if (QWidget* window = host_->window())
+        window->repaint();
+}
+
+void ImageHarvester::unloadCaptureWindow()
+{
+    if (!capture_)
+        return;
+    // Its handler may be on the stack below this click.
+    capture_->hide();
+    capture_->deleteLater();
+    capture_ = nullptr;
+    if (host_ && host_->window())
+        host_->window()->repaint();
+}
+
+void ImageHarvester::cmdImageFolder_Click()
+{
+    if (host_ && services_.folders)
+        services_.folders->openFolder(host_->saveFolder());
+}
+
+void ImageHarvester::ScanForImages(const FrameRef& target)
+{
+    const QPointer<ImageHarvester> self(this);
+    Browser* page = target.browser();
+    std::shared_ptr<Document> doc;
+    try {
+        doc = target.document();
+    } catch (const std::exception&) {
+    }
+    if (!doc) {
+        host_->setGobackFlag(false);
+        return;
+    }
+    if (!running())
+        return;
+
+    int frames = 0;
+    try {
+        frames = doc->frameCount();
+    } catch (const std::exception&) {
+        frames = 0;
+    }
+    if (frames > 0) {
+        bool reached = false;
+        for (int i = 0; i < frames; ++i) {
+            try {
+                std::shared_ptr<Document> frame = doc->frame(i);
+                reached = true;
+                const int inner = frame->frameCount();
+                if (inner > 0) {
+                    for (int j = 0; j < inner; ++j) {
+                        HarvestDocument(frame->frame(j), page);
+                        if (!self)
+                            return;
+                    }
+                } else {
+                    HarvestDocument(frame, page);
+                    if (!self)
+                        return;
+                }
+            } catch (const std::exception&) {
+                // The rest of this frame is skipped.
+            }
+            if (!self)
+                return;
+        }
+        if (!reached)
+            HarvestDocument(doc, page);
+    } else {
+        HarvestDocument(doc, page);
+    }
+    if (self && host_)
+        SetStatusText(
+            host_->savingStatusPanel(), [this] { host_->setSavingStatus(QString()); }, true);
+}
+
+void ImageHarvester::HarvestDocument(const std::shared_ptr<Document>& doc, Browser* page)
+{
+    const QPointer<ImageHarvester> self(this);
+    try {
+        const QList<DomImage> images = doc->images();
+        QList<DomLink> links;
+        bool linksRead = false;
+        for (const DomImage& image : images) {
+            if (!running())
+                return;
+            if (image.src.trimmed().isEmpty())
+                continue;
+            SaveImage(image.src, ImageFilePath(host_->saveFolder(), image.src), page);
+            if (!self || !host_)
+                return;
+            // One read of the links serves every image of the document.
+            if (!linksRead) {
+                links = doc->links();
+                linksRead = true;
+            }
+            const QString link = FindImageLink(links, image.src);
+            if (!link.isEmpty())
+                imageLinks_.append(link);
+        }
+
+        const QList<DomLink> all = doc->links();
+        for (const DomLink& link : all) {
+            if (!running())
+                return;
+            if (!followLink(*doc, link))
+                return;
+        }
+    } catch (const std::exception&) {
+        // This document's harvest ends; the scan goes on with the next frame.
+    }
+}
+
+bool ImageHarvester::followLink(Document& doc, const DomLink& link)
+{
+    const QString& href = link.href;
+    if (href.trimmed().isEmpty())
+        return true;
+    const bool script = IsScriptLink(href);
+    if (!script && imageLinks_.contains(href))
+        return true;
+    if (SkipLink(href))
+        return true;
+    if (script) {
+        host_->setPopup(true);
+        armTimeOut();
+        ClickLink(doc, href, link);
+        return waitWhile([this] { return host_->popup() && !host_->timeOut(); });
+    }
+    if (!href.startsWith(QLatin1String("http://")))
+        return true; // stays recorded as visited
+    host_->setLevel2Url(href);
+    armTimeOut();
+    timer2_->start(10);
+    host_->setCaptureLevel2(true);
+    return waitWhile([this] { return host_->captureLevel2() && !host_->timeOut(); });
+}
+
+bool ImageHarvester::SkipLink(const QString& href)
+{
+    return brackenly::SkipLink(href, visitedLinks_);
+}
+
+void ImageHarvester::ClickLink(Document& doc, const QString&, const DomLink& link)
+{
+    doc.click(link.handle);
+}
+
+void ImageHarvester::SaveImage(const QString& src, const QString& path, Browser* page)
+{
+    if (path.isEmpty() || QFileInfo::exists(path))
+        return;
+    const QPointer<ImageHarvester> self(this);
+    const QPointer<Browser> view(page);
+    SetStatusText(host_->savingStatusPanel(), [&] { host_->setSavingStatus(kSavingPrefix + src); });
+    QCoreApplication::processEvents();
+    if (!self)
+        return;
+    DownloadImageOnce(services_.downloader, src, path, view.data());
+}
+
+void ImageHarvester::armTimeOut()
+{
+    timer3_->setInterval(services_.captureTimeoutMs);
+    host_->setTimeOut(false);
+    timer3_->start();
+}
+
+bool ImageHarvester::waitWhile(const std::function<bool()>& keepWaiting)
+{
+    const QPointer<ImageHarvester> self(this);
+    while (self && running() && keepWaiting())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return self && host_;
+}
+
+void ImageHarvester::Timer2_Timer()
+{
+    timer2_->stop();
+    if (!host_)
+        return;
+    try {
+        const QString url = host_->level2Url();
+        if (!ShouldLoadCaptureAddress(url)) {
+            host_->setCaptureLevel2(false);
+            return;
+        }
+        if (!capture_)
+            throw EngineError(QStringLiteral("no capture window"));
+        capture_->ImgBrowser1->Navigate(url);
+    } catch (const std::exception&) {
+        // The run waits for its time-out.
+    }
+}
+
+void ImageHarvester::Timer3_Timer()
+{
+    timer3_->stop();
+    if (host_)
+        host_->setTimeOut(true);
+}
+
+} // namespace brackenly

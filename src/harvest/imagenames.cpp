@@ -1,0 +1,42 @@
+#include "imagenames.h"
+
+#include <QDir>
+
+namespace brackenly {
+
+QString GetFileName(const QString& strUrl)
+{
+    const qsizetype slash = strUrl.lastIndexOf(QLatin1Char('/'));
+    QString name = slash < 0 ? strUrl : strUrl.mid(slash + 1);
+    const qsizetype query = name.indexOf(QLatin1Char('?'));
+    if (query >= 0) {
+        name = name.mid(query + 1);
+        name.replace(QLatin1Char('='), QLatin1Char('_'));
+        name += QLatin1String(".jpg");
+    }
+    return name;
+}
+
+bool IsSafeImageFileName(const QString& name)
+{
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    for (const QChar c : name) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control)
+            return false;
+    }
+    return name.toUtf8().size() <= 255;
+}
+
+QString ImageFilePath(const QString& folder, const QString& src)
+{
+    // An empty folder would put the file at the root of the file system.
+    if (folder.isEmpty())
+        return {};
+    const QString name = GetFileName(src);
+    if (!IsSafeImageFileName(name))
+        return {};
+    return folder + QDir::separator() + name;
+}
+
+} // namespace brackenly

@@ -1,0 +1,56 @@
+#include "statuspacer.h"
+
+#include <QPointer>
+#include <QTimer>
+#include <QVariant>
+#include <QWidget>
+#include <chrono>
+
+namespace brackenly {
+
+namespace {
+
+const char* const kPaintedAt = "brackenlyStatusPaintedAt";
+const char* const kPending = "brackenlyStatusPending";
+
+qint64 steadyMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+} // namespace
+
+void SetStatusText(QWidget* panel, const std::function<void()>& change, bool paintNow)
+{
+    if (!panel) {
+        change();
+        return;
+    }
+    const qint64 now = steadyMs();
+    const QVariant last = panel->property(kPaintedAt);
+    const qint64 since = last.isValid() ? now - last.toLongLong() : kStatusPaintMs;
+    if (paintNow || since >= kStatusPaintMs) {
+        panel->setUpdatesEnabled(true);
+        change();
+        panel->repaint();
+        panel->setProperty(kPaintedAt, now);
+        return;
+    }
+    // Too soon: keep the text, hold the painting until the pace allows it.
+    panel->setUpdatesEnabled(false);
+    change();
+    if (panel->property(kPending).toBool())
+        return;
+    panel->setProperty(kPending, true);
+    const QPointer<QWidget> target(panel);
+    QTimer::singleShot(int(kStatusPaintMs - since), panel, [target] {
+        if (!target)
+            return;
+        target->setProperty(kPending, false);
+        target->setProperty(kPaintedAt, steadyMs());
+        target->setUpdatesEnabled(true); // paints the latest text
+    });
+}
+
+} // namespace brackenly
