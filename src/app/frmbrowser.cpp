@@ -86,7 +86,12 @@ void frmBrowser::createControls()
 
     lblUrl = new QLabel(QStringLiteral("Address:"), client_);
     lblUrl->setObjectName(QStringLiteral("lblUrl"));
-    place(lblUrl, kLblUrlLeft, 840, kLblUrlWidth, kLblUrlHeight);
+    // The label may use the gap up to the address box: the desktop font is wider than the
+    // one the twips were drawn for, and a cut-off "Address:" helps nobody.
+    QFont labelFont = lblUrl->font();
+    labelFont.setPointSizeF(8.25);
+    lblUrl->setFont(labelFont);
+    place(lblUrl, kLblUrlLeft, 840, kTxtUrlLeft - kLblUrlLeft, kLblUrlHeight);
     txtUrl = new QLineEdit(client_);
     txtUrl->setObjectName(QStringLiteral("txtUrl"));
     txtUrl->setAccessibleName(QStringLiteral("Address:"));
