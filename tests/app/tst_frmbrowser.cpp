@@ -6,6 +6,7 @@
 #include "fakebrowserfactory.h"
 #include "fakedocument.h"
 #include "frmbrowser.h"
+#include "recordpanel.h"
 #include "scriptedprompt.h"
 
 #include <QAction>
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -39,6 +41,7 @@ private Q_SLOTS:
     void popupTakesAndReturnsModes();
     void popupClosesWhenBackRunsOut();
     void exitWithoutTemporaryRecordsEnds();
+    void recordTabSwitchesTheButtons();
 
 private:
     frmBrowser* openPopup(frmBrowser* opener);
@@ -290,6 +293,24 @@ void tst_frmBrowser::exitWithoutTemporaryRecordsEnds()
     QCOMPARE(proxySteps, 1);
     QVERIFY(prompt_->questions().isEmpty());
     QVERIFY(app_->isEnding());
+}
+
+void tst_frmBrowser::recordTabSwitchesTheButtons()
+{
+    RecordPanel* r = w_->records();
+    QCOMPARE(r->glngCurTab, 0);
+    QVERIFY(!r->cmdSave->isEnabled());
+    QVERIFY(r->cmdFill->isEnabled());
+    r->SSTab1->setCurrentIndex(1);
+    QCOMPARE(r->glngCurTab, 1);
+    QVERIFY(r->cmdSave->isEnabled());
+    QVERIFY(!r->cmdFill->isEnabled());
+    QCOMPARE(r->GetActiveRecordList(), r->ListView1);
+    r->SSTab1->setCurrentIndex(0);
+    QCOMPARE(r->glngCurTab, 0);
+    QVERIFY(!r->cmdSave->isEnabled());
+    QVERIFY(r->cmdFill->isEnabled());
+    QCOMPARE(r->GetActiveRecordList(), r->lvwPermanent);
 }
 
 QTEST_MAIN(tst_frmBrowser)

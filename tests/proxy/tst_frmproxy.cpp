@@ -1,42 +1,54 @@
 #include "frmproxy.h"
-#include "proxylistfile.h"
+#include "proxysetting.h"
 #include "scriptedprompt.h"
 #include "services.h"
 
 #include <QCheckBox>
-#include <QDir>
-#include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <QNetworkProxy>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace brackenly;
-using Rows = QList<QVariantList>;
 
 namespace {
 
 const QNetworkProxy kEarlier(QNetworkProxy::HttpProxy, QStringLiteral("earlier.invalid"), 1);
+const QNetworkProxy kNone(QNetworkProxy::NoProxy);
 const QString kUpdated = QStringLiteral("The IE proxy settings was updated sucsessfully.");
 const QString kCleared = QStringLiteral("IE Proxy settings was cleared.");
 const QString kFailed = QStringLiteral("Unable to update the IE proxy settings.");
+
+// Runs the statements on an SQLite file with a connection of its own; the errors and the
+// first column of what the last one returns (NULL as "NULL"), space-separated.
+QString sql(const QString& path, const QStringList& statements)
+{
+    QStringList out;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "fixture");
+        db.setDatabaseName(path);
+        db.open();
+        QSqlQuery query(db);
+        for (const QString& statement : statements)
+            if (!query.exec(statement))
+                out << query.lastError().text();
+        while (query.next())
+            out << (query.isNull(0) ? QStringLiteral("NULL") : query.value(0).toString());
+    }
+    QSqlDatabase::removeDatabase("fixture");
+    return out.join(u' ');
+}
 
 } // namespace
 
 class tst_frmProxy : public QObject
 {
     Q_OBJECT
-
-private:
-    QString listPath() const { return dir_->filePath(frmProxy::kProxyListFile); }
-    void fillBoxes(bool ticked, const QString& host, const QString& port)
-    {
-        dialog_->chkUseProxy->setChecked(ticked);
-        dialog_->txtIP->setText(host);
-        dialog_->txtPort->setText(port);
-    }
+    QString listPath() const { return dir_->filePath("proxyserver.mdb"); }
 
     std::unique_ptr<QTemporaryDir> dir_;
     ScriptedPrompt prompt_;
@@ -47,288 +59,138 @@ private Q_SLOTS:
     void init()
     {
         dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
         prompt_.clear();
+        prompt_.setDefaultAnswer(PromptAnswer::Ok);
         services_.prompt = &prompt_;
         services_.programFolder = dir_->path();
         dialog_ = std::make_unique<frmProxy>(services_);
         QNetworkProxy::setApplicationProxy(kEarlier);
     }
-    void cleanup()
+    void ok_data()
     {
-        QCOMPARE(prompt_.unanswered(), 0);
-        dialog_.reset();
-        QNetworkProxy::setApplicationProxy(QNetworkProxy::DefaultProxy);
+        QTest::addColumn<bool>("ticked");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("proxy"); // in force after OK: "host|port", "direct", "" refused
+        QTest::addColumn<bool>("exitClears");
+        const auto row = [](const char* name, bool ticked, const char* host, const char* port,
+                            const char* proxy, bool exitClears = true) {
+            QTest::newRow(name) << ticked << QString(host) << QString(port) << QString(proxy)
+                                << exitClears;
+        };
+        row("name", true, "proxy.example", "8080", "proxy.example|8080");
+        row("IPv6", true, "2001:db8::7", "8080", "2001:db8::7|8080");
+        row("IPv6 in brackets", true, "[::1]", "8080", "::1|8080");
+        row("port 1", true, "h", "1", "h|1");
+        row("port 65535", true, "h", "65535", "h|65535");
+        row("unticked", false, "proxy.example", "8080", "direct", false);
+        row("unticked ignores bad values", false, "", "x", "direct", false);
+        row("empty host", true, "", "8080", "", false);
+        row("blank host", true, "   ", "8080", "", false);
+        row("blank inside host", true, "pro xy", "8080", "");
+        row("host and port in host", true, "h:80", "8080", "");
+        row("empty port", true, "h", "", "");
+        row("port 0", true, "h", "0", "");
+        row("port 65536", true, "h", "65536", "");
+        row("signed port", true, "h", "+80", "");
+        row("blank before port", true, "h", " 80", "");
     }
+    void ok()
+    {
+        QFETCH(bool, ticked);
+        QFETCH(QString, host);
+        QFETCH(QString, port);
+        QFETCH(QString, proxy);
+        QFETCH(bool, exitClears);
+        // The list text is built even when unticked; nothing is trimmed.
+        const ProxySetting expected{ticked ? 3 : 1, QString("http=" + host + ':' + port), {}};
+        QCOMPARE(MakeProxySetting(ticked, host, port), expected);
 
-    void controls_data();
-    void controls();
-    void ok_data();
-    void ok();
-    void cancelAppliesNothing();
-    void enterMeansOk();
-    void getProxyTakesTheNextRow_data();
-    void getProxyTakesTheNextRow();
-    void getProxyWithAnUnusableList_data();
-    void getProxyWithAnUnusableList();
-    void exitStep_data();
-    void exitStep();
-};
-
-void tst_frmProxy::controls_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("accessibleName");
-
-    QTest::newRow("Label1") << "Label1"
-                            << "Proxy Server: "
-                            << "Proxy Server: ";
-    QTest::newRow("txtIP") << "txtIP"
-                           << ""
-                           << "Proxy Server: ";
-    QTest::newRow("Label2") << "Label2"
-                            << "Port No:"
-                            << "Port No:";
-    QTest::newRow("txtPort") << "txtPort"
-                             << ""
-                             << "Port No:";
-    QTest::newRow("chkUseProxy") << "chkUseProxy"
-                                 << ""
-                                 << "Use Proxy Server";
-    QTest::newRow("Label3") << "Label3"
-                            << "Use Proxy Server"
-                            << "Use Proxy Server";
-    QTest::newRow("cmdProxy") << "cmdProxy"
-                              << "Get Proxy"
-                              << "Get Proxy";
-    QTest::newRow("cmdOK") << "cmdOK"
-                           << "OK"
-                           << "OK";
-    QTest::newRow("cmdCancel") << "cmdCancel"
-                               << "Cancel"
-                               << "Cancel";
-}
-
-void tst_frmProxy::controls()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, text);
-    QFETCH(QString, accessibleName);
-
-    QCOMPARE(dialog_->objectName(), QStringLiteral("frmProxy"));
-    QCOMPARE(dialog_->windowTitle(), QStringLiteral("Proxy Setting"));
-    QVERIFY(!dialog_->isVisible());
-    QWidget* control = dialog_->findChild<QWidget*>(name);
-    QVERIFY(control);
-    QString shown;
-    if (auto* label = qobject_cast<QLabel*>(control))
-        shown = label->text();
-    else if (auto* button = qobject_cast<QAbstractButton*>(control))
-        shown = button->text();
-    else if (auto* box = qobject_cast<QLineEdit*>(control))
-        shown = box->text();
-    QCOMPARE(shown, text);
-    QCOMPARE(control->accessibleName(), accessibleName);
-    QVERIFY(dialog_->chkUseProxy->isChecked());
-}
-
-void tst_frmProxy::ok_data()
-{
-    QTest::addColumn<bool>("ticked");
-    QTest::addColumn<QString>("host");
-    QTest::addColumn<QString>("port");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<int>("icon");
-    QTest::addColumn<QNetworkProxy>("inForce");
-
-    const int info = int(PromptIcon::Information);
-    const int warn = int(PromptIcon::Exclamation);
-    const QNetworkProxy none(QNetworkProxy::NoProxy);
-    QTest::newRow("ticked") << true << "proxy.example"
-                            << "8080" << kUpdated << info
-                            << QNetworkProxy(QNetworkProxy::HttpProxy, "proxy.example", 8080);
-    QTest::newRow("unticked") << false << "proxy.example"
-                              << "8080" << kCleared << info << none;
-    QTest::newRow("unticked, empty boxes") << false << ""
-                                           << "" << kCleared << info << none;
-    QTest::newRow("empty host") << true << ""
-                                << "8080" << kFailed << warn << kEarlier;
-    QTest::newRow("port not a number") << true << "proxy.example"
-                                       << "80a" << kFailed << warn << kEarlier;
-    QTest::newRow("port out of range") << true << "proxy.example"
-                                       << "70000" << kFailed << warn << kEarlier;
-}
-
-void tst_frmProxy::ok()
-{
-    QFETCH(bool, ticked);
-    QFETCH(QString, host);
-    QFETCH(QString, port);
-    QFETCH(QString, message);
-    QFETCH(int, icon);
-    QFETCH(QNetworkProxy, inForce);
-
-    dialog_->show();
-    fillBoxes(ticked, host, port);
-    prompt_.answer(PromptAnswer::Ok);
-    QTest::mouseClick(dialog_->cmdOK, Qt::LeftButton);
-
-    QCOMPARE(prompt_.texts(), QStringList{message});
-    QCOMPARE(prompt_.questions()[0].title, QStringLiteral("IE Proxy Settings"));
-    QCOMPARE(int(prompt_.questions()[0].icon), icon);
-    QCOMPARE(prompt_.questions()[0].buttons, PromptButtons::Ok);
-    QCOMPARE(QNetworkProxy::applicationProxy(), inForce);
-    QVERIFY(!dialog_->isVisible());
-    // Hidden, not unloaded: the boxes keep their contents.
-    QCOMPARE(dialog_->txtIP->text(), host);
-    QCOMPARE(dialog_->txtPort->text(), port);
-    QCOMPARE(dialog_->chkUseProxy->isChecked(), ticked);
-}
-
-void tst_frmProxy::cancelAppliesNothing()
-{
-    dialog_->show();
-    fillBoxes(true, QStringLiteral("proxy.example"), QStringLiteral("8080"));
-    QTest::mouseClick(dialog_->cmdCancel, Qt::LeftButton);
-
-    QVERIFY(!dialog_->isVisible());
-    QVERIFY(prompt_.questions().isEmpty());
-    QCOMPARE(QNetworkProxy::applicationProxy(), kEarlier);
-    QCOMPARE(dialog_->txtIP->text(), QStringLiteral("proxy.example"));
-}
-
-// Enter in a box is OK; it must never use up a list entry through "Get Proxy".
-void tst_frmProxy::enterMeansOk()
-{
-    QVERIFY(ProxyListFile::create(listPath(), {{"listed", "81", ""}}));
-    dialog_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(dialog_.get()));
-    fillBoxes(true, QStringLiteral("typed"), QStringLiteral("8080"));
-    prompt_.answer(PromptAnswer::Ok);
-    dialog_->txtPort->setFocus();
-    QTest::keyClick(dialog_->txtPort, Qt::Key_Return);
-
-    QCOMPARE(prompt_.texts(), QStringList{kUpdated});
-    QCOMPARE(QNetworkProxy::applicationProxy().hostName(), QStringLiteral("typed"));
-    QCOMPARE(ProxyListFile::usedValues(listPath()), QVariantList{""});
-}
-
-void tst_frmProxy::getProxyTakesTheNextRow_data()
-{
-    QTest::addColumn<Rows>("rows");
-    QTest::addColumn<QStringList>("boxes"); // "ip|port" after each click
-
-    QTest::newRow("in order, then nothing left")
-        << Rows{{"h", "80", ""}, {"b", "81", "N"}} << QStringList{"h|80", "b|81", "b|81"};
-    QTest::newRow("null used never taken")
-        << Rows{{"n", "1", QVariant()}, {"u", "2", "Y"}} << QStringList{"old|9"};
-    QTest::newRow("split at the first colon")
-        << Rows{{"h:80", "8080", ""}} << QStringList{"h|80:8080"};
-}
-
-void tst_frmProxy::getProxyTakesTheNextRow()
-{
-    QFETCH(Rows, rows);
-    QFETCH(QStringList, boxes);
-    QVERIFY(ProxyListFile::create(listPath(), rows));
-    fillBoxes(true, QStringLiteral("old"), QStringLiteral("9"));
-
-    for (const QString& expected : std::as_const(boxes)) {
-        // Each time in a fresh opening; a cancel in between gives the row back to nobody.
         dialog_->show();
-        QTest::mouseClick(dialog_->cmdProxy, Qt::LeftButton);
-        QVERIFY(dialog_->isVisible());
-        QCOMPARE(dialog_->txtIP->text() + u'|' + dialog_->txtPort->text(), expected);
-        QTest::mouseClick(dialog_->cmdCancel, Qt::LeftButton);
+        dialog_->chkUseProxy->setChecked(ticked);
+        dialog_->txtIP->setText(host);
+        dialog_->txtPort->setText(port);
+        QTest::mouseClick(dialog_->cmdOK, Qt::LeftButton);
+        const QString message = proxy.isEmpty() ? kFailed : ticked ? kUpdated : kCleared;
+        QCOMPARE(prompt_.texts(), QStringList{message});
+        QCOMPARE(prompt_.questions()[0].title, QStringLiteral("IE Proxy Settings"));
+        QCOMPARE(prompt_.questions()[0].icon,
+                 proxy.isEmpty() ? PromptIcon::Exclamation : PromptIcon::Information);
+        const QNetworkProxy inForce = QNetworkProxy::applicationProxy();
+        QString got;
+        if (inForce.type() == QNetworkProxy::NoProxy)
+            got = QStringLiteral("direct");
+        else if (inForce != kEarlier)
+            got = inForce.hostName() + u'|' + QString::number(inForce.port());
+        QCOMPARE(got, proxy);
+        // Hidden, not unloaded: the boxes keep their contents for Exit.
+        QVERIFY(!dialog_->isVisible());
+
+        // Exit's step, with the dialog hidden: unticks a ticked box with a host and clears the
+        // proxy, even one OK refused; otherwise it does nothing.
+        prompt_.clear();
+        dialog_->SwitchOffAtExit();
+        QCOMPARE(prompt_.texts(), exitClears ? QStringList{kCleared} : QStringList());
+        QCOMPARE(dialog_->chkUseProxy->isChecked(), ticked && !exitClears);
+        QCOMPARE(QNetworkProxy::applicationProxy(), exitClears ? kNone : inForce);
     }
-    QVERIFY(prompt_.questions().isEmpty());
-    QCOMPARE(QNetworkProxy::applicationProxy(), kEarlier); // nothing applied before OK
-}
 
-void tst_frmProxy::getProxyWithAnUnusableList_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("reason");
-
-    QTest::newRow("missing") << "missing"
-                             << "does not exist";
-    QTest::newRow("not a database") << "foreign"
-                                    << "not an SQLite database";
-    QTest::newRow("no table") << "CREATE TABLE proxies (ip TEXT)"
-                              << "no table tblProxy";
-}
-
-void tst_frmProxy::getProxyWithAnUnusableList()
-{
-    QFETCH(QString, kind);
-    QFETCH(QString, reason);
-    if (kind == QLatin1String("foreign")) {
+    void getProxy_data()
+    {
+        // list: statements that make the file ("junk": not a database; none: no file).
+        QTest::addColumn<QStringList>("list");
+        QTest::addColumn<QStringList>("boxes"); // "ip|port" after each click
+        QTest::addColumn<QString>("outcome"); // the used column afterwards, or part of the message
+        const QString table = QStringLiteral("CREATE TABLE tblProxy (ip, port, used)");
+        const auto row = [&](const char* name, const QString& rows, const QStringList& boxes,
+                             const char* used) {
+            QTest::newRow(name) << QStringList{table, "INSERT INTO tblProxy VALUES " + rows}
+                                << boxes << QString(used);
+        };
+        row("in order, then none left", "('h', '80', ''), ('b', 81, 'N')", {"h|80", "b|81", "b|81"},
+            "Y Y");
+        row("used and NULL skipped", "('u', '1', 'Y'), ('n', '2', NULL), ('c', '3', 'n')",
+            {"c|3", "c|3"}, "Y NULL Y");
+        row("split at the first colon", "('h:80', '8080', '')", {"h|80:8080"}, "Y");
+        const auto failed = [](const char* name, const QStringList& list, const char* reason) {
+            QTest::newRow(name) << list << QStringList{"old|9"} << QString(reason);
+        };
+        failed("missing file", {}, "does not exist");
+        failed("not a database", {"junk"}, "not an SQLite database");
+        failed("missing table", {"CREATE TABLE proxies (ip, port, used)"}, "no table tblProxy");
+    }
+    void getProxy()
+    {
+        QFETCH(QStringList, list);
+        QFETCH(QStringList, boxes);
+        QFETCH(QString, outcome);
         QFile file(listPath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20) + QByteArray(4096, 'x'));
-    } else if (kind != QLatin1String("missing")) {
-        QVERIFY(ProxyListFile::create(listPath(), {}, kind));
+        if (list == QStringList{"junk"})
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(2048, '\x5a')) > 0);
+        else if (!list.isEmpty())
+            QCOMPARE(sql(listPath(), list), QString());
+        file.close();
+        dialog_->show();
+        dialog_->txtIP->setText(QStringLiteral("old"));
+        dialog_->txtPort->setText(QStringLiteral("9"));
+        for (const QString& expected : boxes) {
+            QTest::mouseClick(dialog_->cmdProxy, Qt::LeftButton);
+            QCOMPARE(dialog_->txtIP->text() + u'|' + dialog_->txtPort->text(), expected);
+        }
+        QVERIFY(dialog_->isVisible());
+        QCOMPARE(QNetworkProxy::applicationProxy(), kEarlier); // nothing applied before OK
+
+        if (prompt_.questions().isEmpty()) {
+            QCOMPARE(sql(listPath(), {"SELECT used FROM tblProxy ORDER BY rowid"}), outcome);
+            return;
+        }
+        const ScriptedPrompt::Question& message = prompt_.questions().first();
+        QVERIFY2(message.text.contains(listPath()) && message.text.contains(outcome),
+                 qPrintable(message.text));
+        QCOMPARE(message.icon, PromptIcon::Exclamation);
+        QCOMPARE(QFile::exists(listPath()), !list.isEmpty()); // never created
     }
-    dialog_->show();
-    fillBoxes(true, QStringLiteral("kept"), QStringLiteral("3128"));
-    prompt_.answer(PromptAnswer::Ok);
-    QTest::mouseClick(dialog_->cmdProxy, Qt::LeftButton);
-
-    QCOMPARE(prompt_.questions().size(), 1);
-    const ScriptedPrompt::Question& message = prompt_.questions()[0];
-    QVERIFY2(message.text.contains(QDir::toNativeSeparators(listPath())), qPrintable(message.text));
-    QVERIFY2(message.text.contains(reason), qPrintable(message.text));
-    QCOMPARE(message.icon, PromptIcon::Exclamation);
-    QCOMPARE(dialog_->txtIP->text(), QStringLiteral("kept"));
-    QCOMPARE(dialog_->txtPort->text(), QStringLiteral("3128"));
-    QVERIFY(dialog_->isVisible());
-    QCOMPARE(QNetworkProxy::applicationProxy(), kEarlier);
-    if (kind == QLatin1String("missing"))
-        QVERIFY(!QFile::exists(listPath()));
-}
-
-void tst_frmProxy::exitStep_data()
-{
-    QTest::addColumn<bool>("ticked");
-    QTest::addColumn<QString>("host");
-    QTest::addColumn<QString>("port");
-    QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<bool>("tickedAfter");
-    QTest::addColumn<QNetworkProxy>("inForce");
-
-    const QNetworkProxy none(QNetworkProxy::NoProxy);
-    QTest::newRow("proxy in use") << true << "proxy.example"
-                                  << "8080" << QStringList{kCleared} << false << none;
-    // Clearing needs no valid values: a port the platform would refuse does not matter.
-    QTest::newRow("host with a bad port") << true << "h"
-                                          << "x" << QStringList{kCleared} << false << none;
-    QTest::newRow("blank host") << true << "   "
-                                << "8080" << QStringList{} << true << kEarlier;
-    QTest::newRow("empty host") << true << ""
-                                << "8080" << QStringList{} << true << kEarlier;
-    QTest::newRow("unticked") << false << "proxy.example"
-                              << "8080" << QStringList{} << false << kEarlier;
-}
-
-void tst_frmProxy::exitStep()
-{
-    QFETCH(bool, ticked);
-    QFETCH(QString, host);
-    QFETCH(QString, port);
-    QFETCH(QStringList, messages);
-    QFETCH(bool, tickedAfter);
-    QFETCH(QNetworkProxy, inForce);
-
-    fillBoxes(ticked, host, port);
-    prompt_.setDefaultAnswer(PromptAnswer::Ok);
-    dialog_->SwitchOffAtExit();
-
-    QCOMPARE(prompt_.texts(), messages);
-    QCOMPARE(dialog_->chkUseProxy->isChecked(), tickedAfter);
-    QCOMPARE(QNetworkProxy::applicationProxy(), inForce);
-    QVERIFY(!dialog_->isVisible()); // the dialog is never shown for it
-}
+};
 
 QTEST_MAIN(tst_frmProxy)
 #include "tst_frmproxy.moc"

@@ -1,28 +1,45 @@
-#include "codepage1252.h"
-#include "programdrive.h"
+#include "recordfile.h"
 #include "recordtext.h"
 
+#include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
+#include <filesystem>
 #include <stdexcept>
 
 using namespace brackenly;
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(brackenly::Record)
 
 namespace {
 
-QString pairs(int from, int to)
+QString pairs(int count) // "n1=v1&n2=v2&..."
 {
     QStringList parts;
-    for (int i = from; i <= to; ++i)
-        parts << QStringLiteral("n%1=v%1").arg(i);
+    for (int i = 1; i <= count; ++i)
+        parts << u"n%1=v%1"_s.arg(i);
     return parts.join(u'&');
 }
 
-QStringList numbered(const QString& prefix, int from, int to)
+QByteArray readBytes(const QString& path)
 {
-    QStringList list;
-    for (int i = from; i <= to; ++i)
-        list << prefix + QString::number(i);
-    return list;
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : "<unreadable>"_ba;
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+const Record kSample{"Form", "Login", "http://a/in.asp", "go.asp", "u=b&p=<x>", "R: x", "main"};
+
+Record with(QString Record::*field, const QString& value, Record r = kSample)
+{
+    r.*field = value;
+    return r;
 }
 
 } // namespace
@@ -31,281 +48,130 @@ class TestRecordText : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void makeRecordKey_data();
-    void makeRecordKey();
-    void makeSessionFileName_data();
-    void makeSessionFileName();
-    void hexDigitValue_data();
-    void hexDigitValue();
-    void hexDigitValueOfEmptyStringFails();
-    void urlDecode_data();
-    void urlDecode();
-    void splitPostData_data();
-    void splitPostData();
-    void everyByteRoundTrips();
-    void encode_data();
-    void encode();
-    void programDrive_data();
-    void programDrive();
+    void text_data();
+    void text();
+    void parse_data();
+    void parse();
+    void writeIsExactAndReplacesByRename();
 };
 
-void TestRecordText::makeRecordKey_data()
+void TestRecordText::text_data()
 {
-    QTest::addColumn<QString>("url");
-    QTest::addColumn<QString>("key");
-    QTest::newRow("capitals and query") << "HTTP://Example.COM/Login.ASP?User=A&x=1"
-                                        << "http://example.com/login.asp";
-    QTest::newRow("no query") << "http://a.b/C"
-                              << "http://a.b/c";
-    QTest::newRow("cut at the first ?") << "http://a/x?y?z"
-                                        << "http://a/x";
-    QTest::newRow("query only") << "?abc"
-                                << "";
-    QTest::newRow("empty") << ""
-                           << "";
-    QTest::newRow("non-ASCII lowered")
-        << QStringLiteral("http://ÄÖ.de/É") << QStringLiteral("http://äö.de/é");
-}
-
-void TestRecordText::makeRecordKey()
-{
-    QFETCH(QString, url);
-    QFETCH(QString, key);
-    QCOMPARE(MakeRecordKey(url), key);
-}
-
-void TestRecordText::makeSessionFileName_data()
-{
-    QTest::addColumn<QString>("url");
-    QTest::addColumn<QString>("stem");
-    QTest::newRow("host and path") << "http://www.Example.com/a/b.asp?x=1&y=2"
-                                   << "www_Example_com_a_b_asp_x_1_y_2";
-    QTest::newRow("https keeps a leading _") << "https://site.org/"
-                                             << "_site_org_";
-    QTest::newRow("seven characters") << "http://"
-                                      << "";
-    QTest::newRow("shorter than seven") << "abc"
-                                        << "";
-    QTest::newRow("empty") << ""
-                           << "";
-    QTest::newRow("underscore replaced too") << "http://a_b-c~d"
-                                             << "a_b_c_d";
-    QTest::newRow("first seven dropped whatever they are") << "ftp://xyzHost"
-                                                           << "yzHost";
-    QTest::newRow("non-ASCII letters and digits") << QStringLiteral("http://é٣ß9") << "___9";
-    QTest::newRow("slash and ? share a name 1") << "http://a/b"
-                                                << "a_b";
-    QTest::newRow("slash and ? share a name 2") << "http://a?b"
-                                                << "a_b";
-}
-
-void TestRecordText::makeSessionFileName()
-{
-    QFETCH(QString, url);
-    QFETCH(QString, stem);
-    QCOMPARE(MakeSessionFileName(url), stem);
-}
-
-void TestRecordText::hexDigitValue_data()
-{
-    QTest::addColumn<QString>("character");
-    QTest::addColumn<int>("value");
-    QTest::newRow("0") << "0" << 0;
-    QTest::newRow("9") << "9" << 9;
-    QTest::newRow("A") << "A" << 10;
-    QTest::newRow("F") << "F" << 15;
-    QTest::newRow("a") << "a" << 10;
-    QTest::newRow("f") << "f" << 15;
-    QTest::newRow("G is not a digit") << "G" << 23;
-    QTest::newRow("g") << "g" << 55;
-    QTest::newRow("blank") << " " << -16;
-    QTest::newRow("only the first character") << "1F" << 1;
+    QTest::addColumn<QString>("input"); // the tag's first word picks the function
+    QTest::addColumn<QString>("output");
+    QTest::newRow("key: capitals and query")
+        << "HTTP://E.COM/B.asp?x=1?y" << u"http://e.com/b.asp"_s;
+    QTest::newRow("key: query only") << "?abc" << u""_s;
+    QTest::newRow("stem: capitals and query")
+        << "HTTP://E.COM/B.asp?x=1?y" << u"E_COM_B_asp_x_1_y"_s;
+    QTest::newRow("stem: https, leading _") << "https://s.org" << u"_s_org"_s;
+    QTest::newRow("stem: seven characters") << "http://" << u""_s;
+    QTest::newRow("stem: _ and non-ASCII replaced") << u"ftp://xÄa_b~9"_s << u"_a_b_9"_s;
+    QTest::newRow("decode: plus, %2B, %2b") << "a+b%2Bc%2bd" << u"a b c+d"_s;
+    QTest::newRow("decode: hex digits") << "%41%4a%00" << QStringView(u"AJ\0", 3).toString();
+    QTest::newRow("decode: ends in %") << "abc%" << u""_s;
+    QTest::newRow("decode: ends in % and one character") << "abc%4" << u""_s;
+    QTest::newRow("decode: %0G gives code 23") << "x%0Gy" << u"x\u0017y"_s;
+    QTest::newRow("decode: %G0 is out of range") << "x%G0y" << u""_s;
     // Codes come from the single-byte code page, not from Unicode.
-    QTest::newRow("euro sign is byte 0x80") << QStringLiteral("€") << 0x80 - 48;
-    QTest::newRow("y diaeresis is byte 0xFF") << QStringLiteral("ÿ") << 0xFF - 48;
-    QTest::newRow("outside the code page reads as ?") << QStringLiteral("漢") << '?' - 48;
-    QTest::newRow("surrogate pair reads as ?") << QStringLiteral("😀") << '?' - 48;
+    QTest::newRow("decode: code page bytes") << "%80%FF%81" << u"€ÿ\u0081"_s;
+    QTest::newRow("decode: no code page byte, ?") << u"%漢0"_s << u"ð"_s;
+    QTest::newRow("decode: UTF-8 stays two characters") << "%C3%A9%2541" << u"Ã©%41"_s;
+    QTest::newRow("split: pieces without =") << "a=1&b&c=2=3&=4&" << u"a=1&c=2=3&=4"_s;
+    QTest::newRow("split: no = leaves lists") << "a&b&&c" << u"old1=v1&old2=v2&old3=v3"_s;
+    QTest::newRow("split: 61 pairs") << pairs(61) << pairs(61);
+    QTest::newRow("split: 62 pairs stop at 60") << pairs(62) << pairs(60);
+    QTest::newRow("split: 70 pairs stop at 60") << pairs(70) << pairs(60);
+    QTest::newRow("split: skipped pieces are not counted")
+        << "junk&" + pairs(60) + "&junk&n61=v61" << pairs(60);
 }
 
-void TestRecordText::hexDigitValue()
+void TestRecordText::text()
 {
-    QFETCH(QString, character);
-    QFETCH(int, value);
-    QCOMPARE(HexDigitValue(character), value);
+    QFETCH(QString, input);
+    QFETCH(QString, output);
+    const QString tag = QTest::currentDataTag();
+    if (tag.startsWith("key"))
+        QCOMPARE(MakeRecordKey(input), output);
+    else if (tag.startsWith("stem"))
+        QCOMPARE(MakeSessionFileName(input), output);
+    else if (tag.startsWith("decode"))
+        QCOMPARE(UrlDecode(input), output);
+    else {
+        QStringList names{"old1", "old2", "old3"}, values{"v1", "v2", "v3"}, joined;
+        SplitPostData(input, names, values);
+        QCOMPARE(names.size(), values.size());
+        for (qsizetype i = 0; i < names.size(); ++i)
+            joined << names[i] + u'=' + values[i];
+        QCOMPARE(joined.join(u'&'), output);
+    }
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, HexDigitValue(QString())); // reaches the caller
 }
 
-void TestRecordText::hexDigitValueOfEmptyStringFails()
+void TestRecordText::parse_data()
 {
-    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, HexDigitValue(QString()));
+    QTest::addColumn<Record>("written"); // with raw bytes: the record they are parsed into
+    QTest::addColumn<Record>("read");
+    QTest::addColumn<QByteArray>("raw");
+    const Record odd = with(&Record::Header, "a\r\nb\r\n", with(&Record::Frame, " \t"));
+    QTest::newRow("line breaks, blanks") << odd << odd << ""_ba;
+    const Record markup = with(&Record::Postdata, "a=<b>&c=\"d\"&e='&amp;'</Header>");
+    QTest::newRow("markup and other end tags") << markup << markup << ""_ba;
+    QTest::newRow("outside the code page: ?")
+        << with(&Record::Session, u"Café 漢字 😀 \u0080\xD800"_s)
+        << with(&Record::Session, u"Café ?? ? ??"_s) << ""_ba;
+    QTest::newRow("own end tag cuts the value")
+        << with(&Record::Url, "http://x/a</URL>b") << with(&Record::Url, "http://x/a") << ""_ba;
+    const Record later = with(&Record::Session, "n <Url>in</Url>");
+    QTest::newRow("start tag of a later element")
+        << later << with(&Record::Url, "in", later) << ""_ba;
+    QTest::newRow("empty Type reads as Form") << with(&Record::Type, "") << kSample << ""_ba;
+    QTest::newRow("other tool: other order, one line, mixed case")
+        << kSample << kSample
+        << "<Frame>main</FRAME><HEADER>R: x</header><PostData>u=b&p=<x></POSTDATA><ACTION>go.asp"
+           "</ACTION><URL>http://a/in.asp</Url><SeSsIoN>Login</sEsSiOn><TYPE>Form</type>"_ba;
+    QTest::newRow("other tool: lower case, LF, byte order mark")
+        << kSample << kSample
+        << "\xEF\xBB\xBF<quillmark>\n<type>Form</type>\n<session>Login</session>\n<url>http://a/"
+           "in.asp</url>\n<action>go.asp</action>\n<postdata>u=b&p=<x></postdata>\n"
+           "<header>R: x</header>\n<frame>main</frame>\n</quillmark>\n"_ba;
+    QTest::newRow("tricky tags") << kSample << Record{"Form", "", "3", "", "", "", ""}
+                                 << "</Url><Url x>1</Url><Urls>2</Urls><<Url>3</url>"_ba;
+    QTest::newRow("settings: only the type is read")
+        << kSample << with(&Record::Type, "Home") << "<Type>Home</Type><Url>u</Url>"_ba;
 }
 
-void TestRecordText::urlDecode_data()
+void TestRecordText::parse()
 {
-    QTest::addColumn<QString>("encoded");
-    QTest::addColumn<QString>("decoded");
-    QTest::newRow("plus") << "a+b"
-                          << "a b";
-    QTest::newRow("%2B is a blank") << "a%2Bb"
-                                    << "a b";
-    QTest::newRow("%2b is a plus") << "a%2bb"
-                                   << "a+b";
-    QTest::newRow("%41") << "%41"
-                         << "A";
-    QTest::newRow("lower-case hex") << "%4a%4A"
-                                    << "JJ";
-    QTest::newRow("ends in %") << "abc%"
-                               << "";
-    QTest::newRow("ends in % and one character") << "abc%4"
-                                                 << "";
-    QTest::newRow("%0G gives code 23") << "x%0Gy" << QStringLiteral("x\u0017y");
-    QTest::newRow("%G0 is out of range") << "x%G0y"
-                                         << "";
-    QTest::newRow("negative value") << "% 1"
-                                    << "";
-    QTest::newRow("%% is out of range") << "%%41"
-                                        << "";
-    QTest::newRow("%00") << "a%00b" << QStringView(u"a\0b", 3).toString();
-    QTest::newRow("%FF") << "%FF" << QStringLiteral("ÿ");
-    QTest::newRow("byte 0x80 is the euro sign") << "%80" << QStringLiteral("€");
-    QTest::newRow("undefined byte survives") << "%81" << QString(QChar(0x81));
-    QTest::newRow("UTF-8 bytes stay two characters") << "%C3%A9" << QStringLiteral("Ã©");
-    QTest::newRow("other characters unchanged") << QStringLiteral("é=ü&") << QStringLiteral("é=ü&");
-    QTest::newRow("escaped percent then digits") << "%2541"
-                                                 << "%41";
-    QTest::newRow("empty") << ""
-                           << "";
-    QTest::newRow("form text") << "J%FCrgen+M%FCller%21" << QStringLiteral("Jürgen Müller!");
+    QFETCH(Record, written);
+    QFETCH(Record, read);
+    QFETCH(QByteArray, raw);
+    QTemporaryDir dir;
+    QVERIFY(raw.isEmpty() ? WriteTextFile(dir.filePath("r.xml"), BuildRecordXml(written))
+                          : writeBytes(dir.filePath("r.xml"), raw));
+    QString text;
+    QVERIFY(ReadTextFile(dir.filePath("r.xml"), text));
+    Record parsed = raw.isEmpty() ? Record{} : written;
+    ParseRecordXml(text, parsed);
+    QCOMPARE(parsed, read);
 }
 
-void TestRecordText::urlDecode()
+void TestRecordText::writeIsExactAndReplacesByRename()
 {
-    QFETCH(QString, encoded);
-    QFETCH(QString, decoded);
-    const QString result = UrlDecode(encoded);
-    QCOMPARE(result, decoded);
-    QCOMPARE(result.isEmpty(), decoded.isEmpty());
-}
-
-void TestRecordText::splitPostData_data()
-{
-    QTest::addColumn<QString>("postData");
-    QTest::addColumn<QStringList>("namesBefore");
-    QTest::addColumn<QStringList>("valuesBefore");
-    QTest::addColumn<QStringList>("names");
-    QTest::addColumn<QStringList>("values");
-
-    const QStringList none;
-    const QStringList oldNames{"old1", "old2", "old3"};
-    const QStringList oldValues{"v1", "v2", "v3"};
-    QTest::newRow("pieces without = are skipped")
-        << "a=1&b&c=2=3&=4" << none << none << QStringList{"a", "c", ""}
-        << QStringList{"1", "2=3", "4"};
-    QTest::newRow("no = leaves lists unchanged")
-        << "a&b&c" << oldNames << oldValues << oldNames << oldValues;
-    QTest::newRow("empty text leaves lists unchanged")
-        << "" << oldNames << oldValues << oldNames << oldValues;
-    QTest::newRow("found pairs replace longer lists")
-        << "x=1" << oldNames << oldValues << QStringList{"x"} << QStringList{"1"};
-    QTest::newRow("trailing & adds nothing")
-        << "a=1&" << none << none << QStringList{"a"} << QStringList{"1"};
-    QTest::newRow("empty pieces") << "&&a=&&=&" << none << none << QStringList{"a", ""}
-                                  << QStringList{"", ""};
-    QTest::newRow("values stay encoded")
-        << "n%20m=a+b%26c" << none << none << QStringList{"n%20m"} << QStringList{"a+b%26c"};
-    QTest::newRow("60 pairs") << pairs(1, 60) << none << none << numbered("n", 1, 60)
-                              << numbered("v", 1, 60);
-    QTest::newRow("61 pairs: the last piece still counts")
-        << pairs(1, 61) << none << none << numbered("n", 1, 61) << numbered("v", 1, 61);
-    QTest::newRow("70 pairs stop at 60")
-        << pairs(1, 70) << none << none << numbered("n", 1, 60) << numbered("v", 1, 60);
-    QTest::newRow("62 pairs stop at 60")
-        << pairs(1, 62) << none << none << numbered("n", 1, 60) << numbered("v", 1, 60);
-    QTest::newRow("skipped pieces are not counted")
-        << "junk&" + pairs(1, 60) + "&junk&n61=v61" << none << none << numbered("n", 1, 60)
-        << numbered("v", 1, 60);
-    QTest::newRow("60 pairs then a pieceless end")
-        << pairs(1, 60) + "&" << none << none << numbered("n", 1, 60) << numbered("v", 1, 60);
-}
-
-void TestRecordText::splitPostData()
-{
-    QFETCH(QString, postData);
-    QFETCH(QStringList, namesBefore);
-    QFETCH(QStringList, valuesBefore);
-    QFETCH(QStringList, names);
-    QFETCH(QStringList, values);
-    QStringList outNames = namesBefore;
-    QStringList outValues = valuesBefore;
-    SplitPostData(postData, outNames, outValues);
-    QCOMPARE(outNames, names);
-    QCOMPARE(outValues, values);
-}
-
-void TestRecordText::everyByteRoundTrips()
-{
-    QByteArray all;
-    for (int b = 0; b < 256; ++b)
-        all.append(char(b));
-    const QString text = DecodeWindows1252(all);
-    QCOMPARE(text.size(), 256);
-    QCOMPARE(EncodeWindows1252(text), all);
-    // Spot checks of the table against the code page.
-    QCOMPARE(text.at(0x80), QChar(0x20AC));
-    QCOMPARE(text.at(0x8A), QChar(0x0160));
-    QCOMPARE(text.at(0x99), QChar(0x2122));
-    QCOMPARE(text.at(0x9F), QChar(0x0178));
-    QCOMPARE(text.at(0xA0), QChar(0x00A0));
-}
-
-void TestRecordText::encode_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("ASCII") << "a<b>&\r\n" << QByteArray("a<b>&\r\n");
-    QTest::newRow("Latin-1 range") << QStringLiteral("äÿ") << QByteArray("\xE4\xFF");
-    QTest::newRow("euro and quotes") << QStringLiteral("€“”") << QByteArray("\x80\x93\x94");
-    QTest::newRow("outside the code page") << QStringLiteral("a漢b") << QByteArray("a?b");
-    QTest::newRow("C1 control without a byte") << QString(QChar(0x80)) << QByteArray("?");
-    QTest::newRow("one ? per surrogate pair") << QStringLiteral("x😀y") << QByteArray("x?y");
-    QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << QByteArray("?");
-}
-
-void TestRecordText::encode()
-{
-    QFETCH(QString, text);
-    QFETCH(QByteArray, bytes);
-    QCOMPARE(EncodeWindows1252(text), bytes);
-}
-
-void TestRecordText::programDrive_data()
-{
-    QTest::addColumn<QString>("programFolder");
-    QTest::addColumn<QString>("drive");
-    QTest::addColumn<QString>("imageFolder");
-    QTest::newRow("Windows drive") << "D:\\Apps\\Brackenly"
-                                   << "D:"
-                                   << "D:/Image";
-    QTest::newRow("drive root") << "E:"
-                                << "E:"
-                                << "E:/Image";
-    QTest::newRow("Linux: beside the program") << "/opt/brackenly"
-                                               << "C:"
-                                               << "/opt/brackenly/Image";
-    QTest::newRow("file system root") << "/"
-                                      << "C:"
-                                      << "/Image";
-    QTest::newRow("a colon keeps the drive rule") << "/srv/a:b/bin"
-                                                  << "/srv/a:"
-                                                  << "/srv/a:/Image";
-}
-
-void TestRecordText::programDrive()
-{
-    QFETCH(QString, programFolder);
-    QFETCH(QString, drive);
-    QFETCH(QString, imageFolder);
-    QCOMPARE(GetProgramDrive(programFolder), drive);
-    QCOMPARE(DefaultImageFolder(programFolder), imageFolder);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("s.xml"), oldLink = dir.filePath("old.lnk");
+    QVERIFY(WriteTextFile(path, "old"));
+    // A hard link keeps the old file: an in-place rewrite would change it, a rename does not.
+    std::filesystem::create_hard_link(path.toStdString(), oldLink.toStdString());
+    QVERIFY(WriteTextFile(path, BuildRecordXml(with(&Record::Session, u"Grüß €"_s))));
+    QCOMPARE(readBytes(path),
+             "<?xml version=\"1.0\"?>\r\n<Quillmark>\r\n    <Type>Form</Type>\r\n"
+             "    <Session>Gr\xFC\xDF \x80</Session>\r\n    <Url>http://a/in.asp</Url>\r\n"
+             "    <Action>go.asp</Action>\r\n    <Postdata>u=b&p=<x></Postdata>\r\n"
+             "    <Header>R: x</Header>\r\n    <Frame>main</Frame>\r\n"
+             "</Quillmark>\r\n"_ba);
+    QCOMPARE(readBytes(oldLink), "old\r\n"_ba);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 
 QTEST_APPLESS_MAIN(TestRecordText)
