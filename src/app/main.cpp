@@ -4,6 +4,7 @@
 #include "networkimagedownloader.h"
 #include "prompt.h"
 #include "sharedprofile.h"
+#include "webenginebrowser.h"
 #include "webenginebrowserfactory.h"
 
 #include <QApplication>
@@ -25,6 +26,12 @@ int main(int argc, char* argv[])
     QWebEngineProfile* profile = brackenly::sharedProfile();
     downloader.setCookieJar(new brackenly::EngineCookieJar(profile->cookieStore()));
     downloader.setUserAgent(profile->httpUserAgent().toUtf8());
+    // Images the page already shows come from the engine's cache, not the server again.
+    downloader.setCachedBytes(
+        [](brackenly::Browser* page, const QString& src) -> std::optional<QByteArray> {
+            auto* browser = qobject_cast<brackenly::WebEngineBrowser*>(page);
+            return browser ? browser->cachedBytes(src) : std::nullopt;
+        });
     brackenly::DesktopFolderOpener folders;
 
     brackenly::Services services;

@@ -87,6 +87,8 @@ private Q_SLOTS:
     void rendererDeath_data();
     void rendererDeath();
     void pageWithoutTheHelperGetsItOnDemand();
+    void stuckRendererMakesWayForTheNextPage_data();
+    void stuckRendererMakesWayForTheNextPage();
 
 private:
     QString url(const QString& path, const QString& host = QStringLiteral("127.0.0.1")) const
@@ -314,6 +316,56 @@ void TestWebEngineRobustness::pageWithoutTheHelperGetsItOnDemand()
     QVERIFY(log.waitForTop());
     QCOMPARE(log.entries.constLast().url, url("/b.html"));
     QCOMPARE(browser_->document()->url(), url("/b.html"));
+}
+
+void TestWebEngineRobustness::stuckRendererMakesWayForTheNextPage_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("ended");
+    QTest::newRow("stuck, Navigate") << "/hang.html"
+                                     << "navigate" << true;
+    QTest::newRow("stuck, Navigate2") << "/hang.html"
+                                      << "navigate2" << true;
+    QTest::newRow("stuck, GoBack") << "/hang.html"
+                                   << "back" << true;
+    // Busy past the call's limit, but answering again within the check.
+    QTest::newRow("slow once, Navigate") << "/busy800.html"
+                                         << "navigate" << false;
+}
+
+void TestWebEngineRobustness::stuckRendererMakesWayForTheNextPage()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, how);
+    QFETCH(bool, ended);
+    const QString next = url("/a.html");
+    if (how == "back")
+        QVERIFY(loadAndWait(*browser_, next));
+    const auto document = spinning(*browser_, url(page));
+    QVERIFY(document);
+    QVERIFY(failingCall([&] { document->url(); }) >= 0);
+    const qint64 pid = browser_->page()->renderProcessPid();
+    QSignalSpy gone(browser_.get(), &Browser::RenderProcessGone);
+    CompletionLog log(browser_.get());
+
+    QElapsedTimer clock;
+    clock.start();
+    if (how == "back")
+        browser_->GoBack();
+    else if (how == "navigate2")
+        browser_->Navigate2(next);
+    else
+        browser_->Navigate(next);
+    QVERIFY(log.waitForTop(1, 5000));
+    const qint64 elapsed = clock.elapsed();
+
+    QVERIFY2(elapsed < 3000, qPrintable(QString::number(elapsed)));
+    QCOMPARE(log.entries.constLast().url, next);
+    QCOMPARE(gone.count(), ended ? 1 : 0);
+    QCOMPARE(browser_->page()->renderProcessPid() == pid, !ended);
+    QCOMPARE(browser_->document()->url(), next);
+    QCOMPARE(browser_->document()->links().size(), 1);
 }
 
 QTEST_MAIN(TestWebEngineRobustness)

@@ -19,6 +19,7 @@ struct ScriptRunner::Pending
     QEventLoop* loop = nullptr;
     bool finished = false;
     bool answered = false;
+    bool timedOut = false;
     QString answer;
     QString failure;
 
@@ -47,7 +48,7 @@ ScriptRunner::~ScriptRunner()
     failPending(QStringLiteral("the browser is gone"));
 }
 
-QString ScriptRunner::run(const QString& script)
+QString ScriptRunner::run(const QString& script, int timeoutMs)
 {
     if (page_.isNull())
         throw EngineError(QStringLiteral("the page is gone"));
@@ -57,16 +58,65 @@ QString ScriptRunner::run(const QString& script)
     auto pending = std::make_shared<Pending>();
     pending_.append(pending);
     ++roundTrips_;
-    page_->runJavaScript(script, worldId_, [pending](const QVariant& result) {
+    QPointer<ScriptRunner> self(this);
+    page_->runJavaScript(script, worldId_, [pending, self](const QVariant& result) {
+        const bool answered = result.typeId() == QMetaType::QString;
+        // Even an answer that comes too late shows the renderer is not stuck.
+        if (answered && self)
+            self->missedAnswer_ = false;
         if (pending->finished)
             return;
-        if (result.typeId() == QMetaType::QString) {
+        if (answered) {
             pending->answered = true;
             pending->answer = result.toString();
         }
         pending->finish(QStringLiteral("the page gave no answer"));
     });
 
+    wait(pending, timeoutMs < 0 ? gTimeoutMs : timeoutMs);
+    if (pending->timedOut)
+        missedAnswer_ = true;
+    if (!pending->answered)
+        throw EngineError(pending->failure);
+    return pending->answer;
+}
+
+void ScriptRunner::await(qint64 key)
+{
+    if (early_.removeOne(key))
+        return;
+    if (page_.isNull())
+        throw EngineError(QStringLiteral("the page is gone"));
+    if (!suspended_.isEmpty())
+        throw EngineError(suspended_);
+
+    auto pending = std::make_shared<Pending>();
+    pending_.append(pending);
+    awaited_.insert(key, pending);
+    wait(pending, gTimeoutMs);
+    awaited_.remove(key);
+    if (!pending->answered)
+        throw EngineError(pending->failure);
+}
+
+void ScriptRunner::notify(qint64 key)
+{
+    const std::shared_ptr<Pending> pending = awaited_.value(key);
+    if (pending) {
+        if (!pending->finished) {
+            pending->answered = true;
+            pending->finish({});
+        }
+        return;
+    }
+    // Reports of waits given up on are never taken: keep only the latest few.
+    early_.append(key);
+    if (early_.size() > 64)
+        early_.removeFirst();
+}
+
+void ScriptRunner::wait(const std::shared_ptr<Pending>& pending, int timeoutMs)
+{
     QPointer<ScriptRunner> self(this);
     if (!pending->finished) {
         QEventLoop loop;
@@ -74,7 +124,7 @@ QString ScriptRunner::run(const QString& script)
         timer.setSingleShot(true);
         connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
         pending->loop = &loop;
-        timer.start(gTimeoutMs);
+        timer.start(timeoutMs);
         loop.exec();
         pending->loop = nullptr;
     }
@@ -82,16 +132,17 @@ QString ScriptRunner::run(const QString& script)
     if (self.isNull())
         throw EngineError(QStringLiteral("the browser is gone"));
     pending_.removeOne(pending);
-    if (!pending->finished)
+    if (!pending->finished) {
+        pending->timedOut = true;
         pending->finish(QStringLiteral("the page did not answer in time"));
-    if (!pending->answered)
-        throw EngineError(pending->failure);
-    return pending->answer;
+    }
 }
 
 void ScriptRunner::suspend(const QString& reason)
 {
     suspended_ = reason;
+    missedAnswer_ = false; // the stuck renderer, if any, is gone
+    early_.clear();
     failPending(reason);
 }
 

@@ -1,15 +1,18 @@
 #include "webenginebrowser.h"
 
 #include "browserpage.h"
+#include "endprocess.h"
 #include "engineerror.h"
 #include "helperscript.h"
 #include "scriptrunner.h"
 #include "sharedprofile.h"
 #include "webenginedocument.h"
 
+#include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLoggingCategory>
+#include <QTimer>
 #include <QWebEngineHistory>
 #include <QWebEngineView>
 
@@ -47,6 +50,25 @@ QString callScript(const QJsonObject& request, bool installHelper)
               QStringLiteral(") : '{\"e\":\"the page has no document\",\"m\":true}'");
     return script;
 }
+
+// A call of one of the helper's functions; answers "m" where the helper is missing.
+QString helperFunctionScript(const QString& function, const QJsonArray& arguments,
+                             bool installHelper)
+{
+    QString script = installHelper ? HelperScript::source() + QStringLiteral("\n;") : QString();
+    const QString call = QStringLiteral("brackenlyHelper.") + function;
+    return script + QStringLiteral("(typeof brackenlyHelper === 'object' && ") + call +
+           QStringLiteral(") ? ") + call + QStringLiteral("(...") +
+           QString::fromUtf8(QJsonDocument(arguments).toJson(QJsonDocument::Compact)) +
+           QStringLiteral(") : 'm'");
+}
+
+qint64 gMaxCachedBytes = 50 * 1024 * 1024;
+
+// A renderer that already missed one time limit gets this long to answer a trivial script.
+constexpr int kStuckCheckMs = 1000;
+// How long a renderer that was ended may take to be reported gone.
+constexpr int kEndWaitMs = 3000;
 
 QString claimTopScript()
 {
@@ -92,13 +114,17 @@ QWidget* WebEngineBrowser::widget()
 
 void WebEngineBrowser::Navigate(const QString& url)
 {
-    if (page_)
+    const QPointer<WebEngineBrowser> self(this);
+    endStuckRenderer();
+    if (self && page_)
         page_->load(QUrl::fromUserInput(url));
 }
 
 void WebEngineBrowser::GoBack()
 {
-    if (page_)
+    const QPointer<WebEngineBrowser> self(this);
+    endStuckRenderer();
+    if (self && page_)
         page_->triggerAction(QWebEnginePage::Back);
 }
 
@@ -175,6 +201,93 @@ QJsonValue WebEngineBrowser::call(const QList<int>& path, qint64 token, const QS
     return reply.value(QStringLiteral("v"));
 }
 
+std::optional<QByteArray> WebEngineBrowser::cachedBytes(const QString& src)
+{
+    const QUrl url(src);
+    const QString scheme = url.scheme();
+    if (!runner_ || page_.isNull() || !url.isValid() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+        return std::nullopt;
+
+    const qint64 id = ++lastFetch_;
+    const QPointer<WebEngineBrowser> self(this);
+    bool started = false;
+    try {
+        // The helper keeps the outcome and reports when the fetch settles; the bytes are
+        // taken in one more round trip.
+        started = runHelper(QStringLiteral("cacheFetch"),
+                            {double(id), src, double(gMaxCachedBytes)}) == QLatin1String("ok");
+        if (!started)
+            return std::nullopt;
+        runner_->await(id);
+        started = false; // taking it ends it, whatever the answer
+        const QString taken = runHelper(QStringLiteral("cacheTake"), {double(id)});
+        if (!taken.startsWith(QLatin1String("b:")))
+            return std::nullopt;
+        const auto decoded = QByteArray::fromBase64Encoding(
+            QStringView(taken).mid(2).toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+        if (!decoded || decoded.decoded.isEmpty() || decoded.decoded.size() > gMaxCachedBytes)
+            return std::nullopt;
+        return decoded.decoded;
+    } catch (const EngineError& error) {
+        qCDebug(lcEngine) << "no cached bytes for" << src << error.what();
+    }
+    // A fetch given up on is stopped without waiting for the page again.
+    if (started && self && page_) {
+        page_->runJavaScript(helperFunctionScript(QStringLiteral("cacheDrop"), {double(id)}, false),
+                             HelperScript::worldId);
+    }
+    return std::nullopt;
+}
+
+void WebEngineBrowser::setMaxCachedBytes(qint64 bytes)
+{
+    gMaxCachedBytes = bytes;
+}
+
+qint64 WebEngineBrowser::maxCachedBytes()
+{
+    return gMaxCachedBytes;
+}
+
+QString WebEngineBrowser::runHelper(const QString& function, const QJsonArray& arguments)
+{
+    // run() throws when this browser was destroyed during the wait, so no member is touched.
+    QString answer = runner_->run(helperFunctionScript(function, arguments, false));
+    if (answer == QLatin1String("m"))
+        answer = runner_->run(helperFunctionScript(function, arguments, true));
+    return answer;
+}
+
+void WebEngineBrowser::endStuckRenderer()
+{
+    if (!runner_ || page_.isNull() || !runner_->missedAnswer())
+        return;
+    const QPointer<WebEngineBrowser> self(this);
+    try {
+        runner_->run(QStringLiteral("''"), std::min(callTimeoutMs(), kStuckCheckMs));
+        return; // it answers: merely slow before
+    } catch (const EngineError&) {
+    }
+    // The renderer may have died or been replaced, or this browser closed, during the check.
+    if (self.isNull() || page_.isNull() || !runner_->missedAnswer())
+        return;
+    qCDebug(lcEngine) << "ending a stuck renderer" << page_->renderProcessPid();
+    if (!endProcess(page_->renderProcessPid()))
+        return;
+    // Loading before the engine noticed would start the next document in the dying renderer
+    // and report that renderer's end after the new load began.
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(page_, &QWebEnginePage::renderProcessTerminated, &loop, &QEventLoop::quit);
+    connect(page_, &QObject::destroyed, &loop, &QEventLoop::quit);
+    connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
+    timer.start(kEndWaitMs);
+    loop.exec();
+}
+
 void WebEngineBrowser::queueWrite(const QJsonObject& write)
 {
     if (page_.isNull())
@@ -196,7 +309,13 @@ QWebEnginePage* WebEngineBrowser::pageForNewWindow()
 
 void WebEngineBrowser::onHelperMessage(const QJsonObject& message)
 {
-    if (message.value(QStringLiteral("k")).toString() != QLatin1String("load"))
+    const QString kind = message.value(QStringLiteral("k")).toString();
+    if (kind == QLatin1String("fetched")) {
+        if (runner_)
+            runner_->notify(qint64(message.value(QStringLiteral("i")).toDouble()));
+        return;
+    }
+    if (kind != QLatin1String("load"))
         return;
     const QList<int> path = pathFromJson(message.value(QStringLiteral("p")));
     const QString url = message.value(QStringLiteral("u")).toString();

@@ -2,11 +2,13 @@
 
 #include "browser.h"
 
+#include <QByteArray>
 #include <QJsonArray>
 #include <QJsonValue>
 #include <QPointer>
 #include <QQueue>
 #include <functional>
+#include <optional>
 
 class QWebEnginePage;
 class QWebEngineView;
@@ -29,6 +31,7 @@ public:
     ~WebEngineBrowser() override;
 
     QWidget* widget() override;
+    // Both first end a renderer that stopped answering (see endStuckRenderer()).
     void Navigate(const QString& url) override;
     void GoBack() override;
     void setSilent(bool silent) override;
@@ -41,6 +44,16 @@ public:
     QWebEnginePage* page() const;
     // Document-model round trips made so far (the page's own bookkeeping excluded).
     qint64 roundTrips() const;
+
+    // The bytes of an http(s) address as the top document's cache holds them (an image the
+    // page loaded), waiting like a document-model call. Nothing when the engine cannot give
+    // them without asking the server again or cannot show them to us (cross-origin without
+    // CORS), when the answer was not a success, was empty or was larger than
+    // maxCachedBytes(), and on every failure.
+    std::optional<QByteArray> cachedBytes(const QString& src);
+    // Larger answers are left to the network download; process-wide.
+    static void setMaxCachedBytes(qint64 bytes);
+    static qint64 maxCachedBytes();
 
     // How long a document-model call waits for the page before it fails; process-wide.
     static void setCallTimeoutMs(int ms);
@@ -59,6 +72,11 @@ private:
     void onLoadStarted();
     void onLoadFinished(bool ok);
     void onRenderProcessTerminated();
+    // After a call ran out of time: when a trivial script gets no answer either, the renderer
+    // is stuck in the page's script and would never commit the next document of this site.
+    // It is ended (RenderProcessGone follows) so the navigation gets a fresh one.
+    void endStuckRenderer();
+    QString runHelper(const QString& function, const QJsonArray& arguments);
     void updateBackState();
     void completeTop(const QString& url);
     // Browser events are raised from the event loop, in the order they happened, never from
@@ -71,6 +89,7 @@ private:
     ScriptRunner* runner_ = nullptr;
     QJsonArray writes_;
     qint64 highestNumber_ = 0;
+    qint64 lastFetch_ = 0;
     quint64 loadGeneration_ = 0;
     bool backEnabled_ = false;
     bool registerAsBrowser_ = false;

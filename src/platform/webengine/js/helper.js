@@ -280,8 +280,108 @@
         }
     }
 
+    // Bytes of an image the page already loaded, for the adapter, from the engine's cache.
+    // A fetch settles after the call that starts it returns: the outcome waits here under
+    // the adapter's id, and a report tells the adapter to take it.
+    const fetches = new Map(); // id -> {settled, bytes, error, controller}
+
+    async function readCapped(response, controller, maxBytes) {
+        // Opaque answers (cross-origin without CORS) cannot be read at all.
+        if (response.type !== 'basic' && response.type !== 'cors')
+            throw new Error('the answer is opaque');
+        if (!response.ok)
+            throw new Error('status ' + response.status);
+        if (Number(response.headers.get('content-length')) > maxBytes || !response.body)
+            throw new Error('no usable body');
+        const reader = response.body.getReader();
+        const chunks = [];
+        let total = 0;
+        for (;;) {
+            const chunk = await reader.read();
+            if (chunk.done)
+                break;
+            total += chunk.value.byteLength;
+            if (total > maxBytes) {
+                controller.abort();
+                throw new Error('too large');
+            }
+            chunks.push(chunk.value);
+        }
+        const bytes = new Uint8Array(total);
+        let at = 0;
+        for (const chunk of chunks) {
+            bytes.set(chunk, at);
+            at += chunk.byteLength;
+        }
+        return bytes;
+    }
+
+    // Same-origin images are asked of the cache alone; the engine allows that mode only
+    // same-origin, so other images may reach the network when not cached.
+    function cacheFetch(id, src, maxBytes) {
+        let url;
+        try {
+            url = new URL(src, location.href);
+        } catch (error) {
+            return 'no address';
+        }
+        if (url.protocol !== 'http:' && url.protocol !== 'https:')
+            return 'no web address';
+        const controller = new AbortController();
+        const entry = {settled: false, bytes: null, error: '', controller: controller};
+        fetches.set(id, entry);
+        const init = url.origin === location.origin
+            ? {cache: 'only-if-cached', mode: 'same-origin', credentials: 'include'}
+            : {cache: 'force-cache', mode: 'cors', credentials: 'include'};
+        init.signal = controller.signal;
+        fetch(url.href, init)
+            .then((response) => readCapped(response, controller, maxBytes))
+            .then((bytes) => { entry.bytes = bytes; },
+                  (error) => { entry.error = String(error && error.message || error); })
+            .finally(() => {
+                entry.settled = true;
+                if (fetches.get(id) === entry)
+                    report({k: 'fetched', i: id});
+            });
+        return 'ok';
+    }
+
+    function base64(bytes) {
+        const parts = [];
+        for (let i = 0; i < bytes.length; i += 0x8000)
+            parts.push(String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000)));
+        return btoa(parts.join(''));
+    }
+
+    // 'b:' and the bytes in base64, or 'e:' and why not.
+    function cacheTake(id) {
+        const entry = fetches.get(id);
+        if (!entry)
+            return 'e:unknown fetch';
+        if (!entry.settled)
+            return 'e:not settled';
+        fetches.delete(id);
+        if (!entry.bytes || entry.bytes.length === 0)
+            return 'e:' + (entry.error || 'empty');
+        return 'b:' + base64(entry.bytes);
+    }
+
+    function cacheDrop(id) {
+        const entry = fetches.get(id);
+        fetches.delete(id);
+        if (entry)
+            entry.controller.abort();
+        return '';
+    }
+
     Object.defineProperty(win, 'brackenlyHelper', {
-        value: Object.freeze({run: run, claimTop: claimTop}),
+        value: Object.freeze({
+            run: run,
+            claimTop: claimTop,
+            cacheFetch: cacheFetch,
+            cacheTake: cacheTake,
+            cacheDrop: cacheDrop,
+        }),
         enumerable: false,
     });
 })();
