@@ -8,11 +8,14 @@
 // Run: QTWEBENGINE_DISABLE_SANDBOX=1 xvfb-run -a ./bench_harvest
 
 #include "browserapp.h"
+#include "enginecookiejar.h"
 #include "fixtureserver.h"
 #include "frmbrowser.h"
 #include "frmbrowserharvesthost.h"
 #include "networkimagedownloader.h"
 #include "prompt.h"
+#include "sharedprofile.h"
+#include "webenginebrowser.h"
 #include "webenginebrowserfactory.h"
 
 #include <QApplication>
@@ -26,6 +29,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWebEngineCookieStore>
+#include <QWebEngineProfile>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -90,7 +95,16 @@ int harvestRun(FixtureServer& server, const FixtureServer::Gallery& gallery)
     const QString folder = dir.path() + QStringLiteral("/Image");
     QDir().mkpath(folder);
     WebEngineBrowserFactory browsers;
+    // Set up as the program does: the engine's cookies and user agent, and images the page
+    // already shows taken from the engine's cache.
     NetworkImageDownloader downloader;
+    QWebEngineProfile* profile = sharedProfile();
+    downloader.setCookieJar(new EngineCookieJar(profile->cookieStore()));
+    downloader.setUserAgent(profile->httpUserAgent().toUtf8());
+    downloader.setCachedBytes([](Browser* page, const QString& src) -> std::optional<QByteArray> {
+        auto* browser = qobject_cast<WebEngineBrowser*>(page);
+        return browser ? browser->cachedBytes(src) : std::nullopt;
+    });
     MessageBoxPrompt prompt;
     Services services;
     services.browsers = &browsers;
@@ -99,7 +113,6 @@ int harvestRun(FixtureServer& server, const FixtureServer::Gallery& gallery)
     services.programFolder = dir.path();
     BrowserApp app(services);
     frmBrowser* w = app.startFirstWindow();
-    AttachHarvest(w);
     w->gstrSaveFolder = folder;
     const QString index = server.url(gallery.indexPath).toString();
     w->txtUrl->setText(index);
@@ -118,6 +131,21 @@ int harvestRun(FixtureServer& server, const FixtureServer::Gallery& gallery)
     std::printf("RESULT a_ms %lld\n", static_cast<long long>(ms));
     std::printf("RESULT saved %d\n", saved);
     std::printf("RESULT requests %d\n", requests);
+    // Which images a short run left out, and how often the server was asked for them.
+    const QStringList present = QDir(folder).entryList(QDir::Files);
+    int listed = 0;
+    QStringList images;
+    for (int i = 0; i < kImages; ++i)
+        images << QStringLiteral("/gallery/img/i-%1.gif").arg(i);
+    for (int p = 0; p < kPages; ++p) {
+        for (int i = 0; i < kImagesPerPage; ++i)
+            images << QStringLiteral("/gallery/img/p%1-%2.gif").arg(p).arg(i);
+    }
+    for (const QString& image : images) {
+        const QString name = image.section(QLatin1Char('/'), -1);
+        if (!present.contains(name) && listed++ < 10)
+            std::printf("missing %s (%d requests)\n", qPrintable(name), server.requestCount(image));
+    }
     return 0;
 }
 

@@ -101,7 +101,6 @@ void tst_HarvestEngine::start(int timeOutMs)
     services.captureTimeoutMs = timeOutMs;
     app_ = std::make_unique<BrowserApp>(services);
     first_ = app_->startFirstWindow();
-    AttachHarvest(first_);
     first_->gstrSaveFolder = folder_;
 }
 

@@ -74,7 +74,6 @@ void tst_HarvestWiring::init()
     services.captureTimeoutMs = 100;
     app_ = std::make_unique<BrowserApp>(services);
     first_ = app_->startFirstWindow();
-    AttachHarvest(first_);
     first_->gstrSaveFolder = dir_->path();
 }
 
