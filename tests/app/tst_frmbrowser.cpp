@@ -42,6 +42,7 @@ private Q_SLOTS:
     void popupClosesWhenBackRunsOut();
     void exitWithoutTemporaryRecordsEnds();
     void recordTabSwitchesTheButtons();
+    void popupLevelsStackAndUnwind();
 
 private:
     frmBrowser* openPopup(frmBrowser* opener);
@@ -311,6 +312,40 @@ void tst_frmBrowser::recordTabSwitchesTheButtons()
     QVERIFY(!r->cmdSave->isEnabled());
     QVERIFY(r->cmdFill->isEnabled());
     QCOMPARE(r->GetActiveRecordList(), r->lvwPermanent);
+}
+
+// Pop-up windows of the page open as further main windows laid over their opener, or are
+// blocked and counted while "Block pop-up window" is checked.
+void tst_frmBrowser::popupLevelsStackAndUnwind()
+{
+    const auto windowOf = [](Browser* b) { return qobject_cast<frmBrowser*>(b->widget()->window()); };
+    w_->move(40, 30);
+    QPointer<frmBrowser> w1 = windowOf(browsers_->browser(0)->requestWindow());
+    QVERIFY(w1);
+    QCOMPARE(w1->windowTitle(), QStringLiteral("Brackenly v1.1 (Popup Window - Level 1)"));
+    QCOMPARE(w1->pos(), w_->pos());
+    QCOMPARE(w1->size(), w_->size());
+    QVERIFY(!w_->isVisible());
+    QVERIFY(qobject_cast<FakeBrowser*>(w1->browser())->silent());
+
+    QPointer<frmBrowser> w2 = windowOf(qobject_cast<FakeBrowser*>(w1->browser())->requestWindow());
+    QVERIFY(w2);
+    QCOMPARE(w2->windowTitle(), QStringLiteral("Brackenly v1.1 (Popup Window - Level 2)"));
+    QVERIFY(!w1->isVisible());
+
+    w2->menus()->mnuBlock->trigger();
+    auto* b2 = qobject_cast<FakeBrowser*>(w2->browser());
+    QCOMPARE(b2->requestWindow(), nullptr);
+    QCOMPARE(b2->requestWindow(), nullptr);
+    QCOMPARE(w2->statusPanel(3)->text(), QStringLiteral("2 Pop-up is blocked"));
+    QVERIFY(!w1->menus()->mnuBlock->isChecked()); // each window has its own mark
+
+    w2->close();
+    QTRY_VERIFY(w2.isNull());
+    QVERIFY(w1->isVisible());
+    w1->close();
+    QTRY_VERIFY(w1.isNull());
+    QVERIFY(w_->isVisible());
 }
 
 QTEST_MAIN(tst_frmBrowser)

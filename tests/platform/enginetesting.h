@@ -1,58 +1,91 @@
 #pragma once
 
-#include "browser.h"
+#include "engineerror.h"
+#include "webenginebrowser.h"
 
 #include <QElapsedTimer>
-#include <QList>
-#include <QObject>
-#include <QString>
+#include <QEventLoop>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
 #include <functional>
 
-namespace brackenly {
+// Helpers of the tests that drive the real engine.
+namespace brackenly::enginetesting {
 
-class WebEngineBrowser;
-
-namespace enginetesting {
-
-// Runs events until the condition holds or the time is up; true when it holds.
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 10000);
-// Runs events for a while (to catch events that should not come).
-void settle(int ms);
-
-struct Completion
+// Runs events for a while. (QTest::qWait sleeps between event batches, which slows the engine
+// to a crawl.)
+inline void settle(int ms)
 {
-    FrameRef frame;
-    QList<int> path;
-    QString url;
-    qint64 atMs = 0; // since the log started
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 10000)
+{
+    QElapsedTimer clock;
+    for (clock.start(); !condition(); settle(5)) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+    }
+    return true;
+}
+
+// "/1/0 url" for each DocumentComplete, in order, with its browser object and time.
+struct CompletionLog : QObject
+{
+    explicit CompletionLog(Browser* browser) : QObject(browser)
+    {
+        clock.start();
+        connect(browser, &Browser::DocumentComplete, this,
+                [this](const FrameRef& frame, const QString& url) {
+                    QString path = "/";
+                    for (int index : frame.path())
+                        path += QString::number(index) + u'/';
+                    entries << (path.size() > 1 ? path.chopped(1) : path) + u' ' + url;
+                    frames << frame;
+                    atMs << clock.elapsed();
+                });
+    }
+    bool waitForTop(int count = 1, int ms = 10000)
+    {
+        return waitUntil([&] { return entries.filter(QRegularExpression("^/ ")).size() >= count; },
+                         ms);
+    }
+
+    QStringList entries;
+    QList<FrameRef> frames;
+    QList<qint64> atMs;
+    QElapsedTimer clock;
 };
 
-// Records a browser's DocumentComplete events in order.
-class CompletionLog : public QObject
+inline bool loadAndWait(Browser& browser, const QString& url)
 {
-    Q_OBJECT
-public:
-    explicit CompletionLog(Browser* browser);
+    CompletionLog log(&browser);
+    browser.Navigate(url);
+    return log.waitForTop();
+}
 
-    QList<Completion> entries;
+// A shown view, so the page is not throttled as a hidden one.
+inline void showView(Browser& browser)
+{
+    browser.widget()->resize(640, 480);
+    browser.widget()->show();
+}
 
-    int topCount() const;
-    // Waits until the top document has completed `count` times in all.
-    bool waitForTop(int count = 1, int timeoutMs = 10000);
-    void clear() { entries.clear(); }
+// How long a call took to throw EngineError; -1 when it did not throw.
+template <typename Call> qint64 failingCall(Call call)
+{
+    QElapsedTimer clock;
+    clock.start();
+    try {
+        call();
+    } catch (const EngineError&) {
+        return clock.elapsed();
+    }
+    return -1;
+}
 
-private:
-    QElapsedTimer clock_;
-};
-
-// Navigates and waits for the top document's completion.
-bool loadAndWait(WebEngineBrowser& browser, const QString& url, int timeoutMs = 10000);
-
-// Shows the browser's view, so the page is not throttled as a hidden one.
-void showView(WebEngineBrowser& browser);
-
-// "/a/b" style text of a frame path, for readable comparisons.
-QString pathText(const QList<int>& path);
-
-} // namespace enginetesting
-} // namespace brackenly
+} // namespace brackenly::enginetesting

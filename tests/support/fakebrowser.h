@@ -7,10 +7,9 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QWidget>
 #include <functional>
 #include <memory>
-
-class QWidget;
 
 namespace brackenly {
 
@@ -22,22 +21,15 @@ class FakeBrowser : public Browser
 {
     Q_OBJECT
 public:
-    struct NavigateCall
-    {
-        QString url;
-        bool navigate2 = false;
-        bool operator==(const NavigateCall&) const = default;
-    };
-
     // Owned by parent (a window), like the real one; widget() is a plain child widget of it.
     explicit FakeBrowser(QWidget* parent = nullptr);
     ~FakeBrowser() override;
 
     // ---- Browser
-    QWidget* widget() override;
+    QWidget* widget() override { return widget_.data(); }
     void Navigate(const QString& url) override;
-    void Navigate2(const QString& url) override;
-    void GoBack() override;
+    void Navigate2(const QString& url) override { Navigate(url); }
+    void GoBack() override { ++goBackCount_; }
     void setSilent(bool silent) override { silent_ = silent; }
     bool silent() const override { return silent_; }
     void setRegisterAsBrowser(bool on) override { registerAsBrowser_ = on; }
@@ -46,50 +38,34 @@ public:
     std::shared_ptr<Document> documentAt(const QList<int>& path) override;
 
     // ---- what was asked
-    const QList<NavigateCall>& navigateCalls() const { return navigateCalls_; }
     // The texts of Navigate and Navigate2, in order.
-    QStringList navigatedUrls() const;
-    void clearNavigations() { navigateCalls_.clear(); }
+    const QStringList& navigatedUrls() const { return navigated_; }
     int goBackCount() const { return goBackCount_; }
     bool registeredAsBrowser() const { return registerAsBrowser_; }
-    int documentAtCalls() const { return documentAtCalls_; }
-
     // Runs after a Navigate or Navigate2 was recorded (e.g. to load a page; use a queued
     // call if the real engine's asynchrony matters to the test).
     std::function<void(const QString& url)> onNavigate;
-    // Runs after a GoBack was recorded.
-    std::function<void()> onGoBack;
 
     // ---- driving it
-    void setDocument(std::shared_ptr<FakeDocument> document);
-    std::shared_ptr<FakeDocument> fakeDocument() const { return document_; }
-    // The fake document at a frame path without any check or counting; nullptr if none.
-    std::shared_ptr<FakeDocument> fakeDocumentAt(const QList<int>& path) const;
-    // DocumentComplete for one frame; an empty url takes that document's address.
+    void setDocument(std::shared_ptr<FakeDocument> document) { document_ = std::move(document); }
+    // DocumentComplete for one frame; an empty url takes the top document's address.
     void complete(const QList<int>& path, const QString& url = {});
     // DocumentComplete for every frame, depth-first with children before their parent,
-    // then for the top document, as the real engine reports a load. Does nothing without a
-    // document.
+    // then for the top document, as the real engine reports a load.
     void completeAll();
     // BeforeNavigate2, a new document, then completeAll(): a whole page load at once.
     void load(std::shared_ptr<FakeDocument> document);
-    void beforeNavigate(const QString& url);
+    void beforeNavigate(const QString& url) { Q_EMIT BeforeNavigate2(url); }
     // CommandStateChange(2, available), only when the state changes.
     void setBackAvailable(bool available);
-    bool backAvailable() const { return backAvailable_; }
     // The engine's new-window request: what the window's NewWindow2 handler answers.
     Browser* requestWindow() { return requestNewWindow(); }
-    void crashRenderer();
 
 private:
-    void completionsOf(const std::shared_ptr<FakeDocument>& document, QList<int>& path,
-                       QList<QPair<QList<int>, QString>>& out) const;
-
     QPointer<QWidget> widget_;
     std::shared_ptr<FakeDocument> document_;
-    QList<NavigateCall> navigateCalls_;
+    QStringList navigated_;
     int goBackCount_ = 0;
-    int documentAtCalls_ = 0;
     bool silent_ = false;
     bool registerAsBrowser_ = false;
     bool backAvailable_ = false;

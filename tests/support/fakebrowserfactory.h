@@ -16,10 +16,8 @@ class FakeBrowserFactory : public BrowserFactory
 public:
     Browser* create(QWidget* parent) override;
 
-    int count() const { return int(browsers_.size()); }
-    FakeBrowser* browser(int index) const;
-    FakeBrowser* last() const;
-    const QList<QPointer<FakeBrowser>>& browsers() const { return browsers_; }
+    FakeBrowser* browser(int index) const { return browsers_.value(index).data(); }
+    FakeBrowser* last() const { return browsers_.isEmpty() ? nullptr : browsers_.last().data(); }
 
     // Runs for each new browser before it is handed out (e.g. to give it a document).
     std::function<void(FakeBrowser*)> onCreate;

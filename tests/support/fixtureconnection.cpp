@@ -1,6 +1,6 @@
 #include "fixtureconnection.h"
 
-#include "fixtureroutes.h"
+#include "fixtureserver.h"
 
 #include <QTcpSocket>
 #include <QTimer>
@@ -9,8 +9,6 @@
 namespace brackenly {
 
 namespace {
-
-constexpr qsizetype maxHeadSize = 1 << 20;
 
 // Origin form "/p?q" or absolute form "http://host/p?q" (as a forward proxy sends it).
 void splitTarget(FixtureRequest& request)
@@ -22,47 +20,35 @@ void splitTarget(FixtureRequest& request)
         target = slash < 0 ? QByteArray("/") : target.mid(slash);
     }
     const qsizetype question = target.indexOf('?');
-    const QByteArray path = question < 0 ? target : target.left(question);
-    request.path = QUrl::fromPercentEncoding(path);
+    request.path = QUrl::fromPercentEncoding(question < 0 ? target : target.left(question));
     request.query = question < 0 ? QString() : QString::fromLatin1(target.mid(question + 1));
 }
 
 } // namespace
 
-FixtureConnection::FixtureConnection(QTcpSocket* socket, quint64 id, FixtureRoutes* routes,
+FixtureConnection::FixtureConnection(QTcpSocket* socket, quint64 id, FixtureServer* server,
                                      QObject* parent)
-    : QObject(parent), socket_(socket), id_(id), routes_(routes)
+    : QObject(parent), socket_(socket), id_(id), server_(server)
 {
     socket_->setParent(this);
     // Without it every answer waits for the peer's delayed ACK (~40 ms).
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    connect(socket_, &QTcpSocket::readyRead, this, [this] {
-        buffer_ += socket_->readAll();
-        processBuffer();
-    });
+    connect(socket_, &QTcpSocket::readyRead, this, &FixtureConnection::read);
     connect(socket_, &QTcpSocket::disconnected, this, &QObject::deleteLater);
     if (socket_->bytesAvailable() > 0)
-        QTimer::singleShot(0, this, [this] {
-            buffer_ += socket_->readAll();
-            processBuffer();
-        });
+        QTimer::singleShot(0, this, &FixtureConnection::read);
 }
 
-void FixtureConnection::processBuffer()
+void FixtureConnection::read()
 {
+    buffer_ += socket_->readAll();
     while (!busy_ && !closing_) {
         if (!head_ && !parseHead())
             return;
-        if (buffer_.size() < head_->bodyLength) {
-            if (head_->expectContinue && !continueSent_) {
-                socket_->write("HTTP/1.1 100 Continue\r\n\r\n");
-                continueSent_ = true;
-            }
+        if (buffer_.size() < head_->bodyLength)
             return;
-        }
         Head head = std::move(*head_);
         head_.reset();
-        continueSent_ = false;
         head.request.body = buffer_.left(head.bodyLength);
         buffer_.remove(0, head.bodyLength);
         handle(head);
@@ -72,17 +58,14 @@ void FixtureConnection::processBuffer()
 bool FixtureConnection::parseHead()
 {
     const qsizetype end = buffer_.indexOf("\r\n\r\n");
-    if (end < 0) {
-        if (buffer_.size() > maxHeadSize)
-            refuse(431);
+    if (end < 0)
         return false;
-    }
     const QList<QByteArray> lines = buffer_.left(end).split('\n');
     buffer_.remove(0, end + 4);
 
     const QList<QByteArray> requestLine = lines.first().trimmed().split(' ');
     if (requestLine.size() != 3) {
-        refuse(400);
+        send(FixtureResponse::error(400), Head{{}, 0, false});
         return false;
     }
     Head head;
@@ -93,27 +76,21 @@ bool FixtureConnection::parseHead()
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QByteArray line = lines[i].trimmed();
         const qsizetype colon = line.indexOf(':');
-        if (colon <= 0)
-            continue;
-        head.request.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+        if (colon > 0)
+            head.request.headers.append(
+                {line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
     }
 
     const QByteArray connection = head.request.header("Connection").toLower();
     head.keepAlive = requestLine[2] == "HTTP/1.1" ? !connection.contains("close")
                                                   : connection.contains("keep-alive");
-    head.expectContinue =
-        head.request.header("Expect").compare("100-continue", Qt::CaseInsensitive) == 0;
-    if (head.request.hasHeader("Transfer-Encoding")) {
-        refuse(501); // chunked request bodies are not needed by any test
-        return false;
-    }
-    if (head.request.hasHeader("Content-Length")) {
-        bool ok = false;
+    bool ok = true;
+    if (head.request.hasHeader("Content-Length"))
         head.bodyLength = head.request.header("Content-Length").toLongLong(&ok);
-        if (!ok || head.bodyLength < 0) {
-            refuse(400);
-            return false;
-        }
+    // Chunked request bodies are not needed by any test.
+    if (!ok || head.bodyLength < 0 || head.request.hasHeader("Transfer-Encoding")) {
+        send(FixtureResponse::error(ok && head.bodyLength >= 0 ? 501 : 400), Head{{}, 0, false});
+        return false;
     }
     head_ = std::move(head);
     return true;
@@ -121,10 +98,8 @@ bool FixtureConnection::parseHead()
 
 void FixtureConnection::handle(const Head& head)
 {
-    routes_->record(head.request);
-    Q_EMIT requestRecorded(head.request);
-
-    const FixtureResponse response = routes_->respond(head.request);
+    server_->record(head.request);
+    const FixtureResponse response = server_->respond(head.request);
     if (response.delivery == FixtureResponse::Delivery::Stall) {
         busy_ = true;
         return;
@@ -134,7 +109,7 @@ void FixtureConnection::handle(const Head& head)
         QTimer::singleShot(response.delayMs, this, [this, response, head] {
             busy_ = false;
             send(response, head);
-            processBuffer();
+            read();
         });
         return;
     }
@@ -164,14 +139,6 @@ void FixtureConnection::send(const FixtureResponse& response, const Head& head)
         closing_ = true;
         socket_->disconnectFromHost();
     }
-}
-
-void FixtureConnection::refuse(int code)
-{
-    FixtureResponse response = FixtureResponse::error(code);
-    Head head;
-    head.keepAlive = false;
-    send(response, head);
 }
 
 } // namespace brackenly

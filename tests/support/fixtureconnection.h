@@ -11,19 +11,15 @@ class QTcpSocket;
 
 namespace brackenly {
 
-class FixtureRoutes;
+class FixtureServer;
 
 // One accepted connection of the fixture server: reads HTTP/1.1 requests (Content-Length
 // bodies, keep-alive, pipelining) and answers them one after another. Lives in the server
 // thread and deletes itself when the peer goes away.
 class FixtureConnection : public QObject
 {
-    Q_OBJECT
 public:
-    FixtureConnection(QTcpSocket* socket, quint64 id, FixtureRoutes* routes, QObject* parent);
-
-Q_SIGNALS:
-    void requestRecorded(const brackenly::FixtureRequest& request);
+    FixtureConnection(QTcpSocket* socket, quint64 id, FixtureServer* server, QObject* parent);
 
 private:
     struct Head
@@ -31,23 +27,20 @@ private:
         FixtureRequest request;
         qsizetype bodyLength = 0;
         bool keepAlive = true;
-        bool expectContinue = false;
     };
 
-    void processBuffer();
+    void read();
     // False: the request is incomplete, or the connection was closed for a bad one.
     bool parseHead();
     void handle(const Head& head);
     void send(const FixtureResponse& response, const Head& head);
-    void refuse(int code);
 
     QTcpSocket* socket_;
     quint64 id_;
-    FixtureRoutes* routes_;
+    FixtureServer* server_;
     QByteArray buffer_;
     std::optional<Head> head_; // parsed head waiting for its body
-    bool continueSent_ = false;
-    bool busy_ = false; // an answer is delayed or stalled; later requests wait
+    bool busy_ = false;        // an answer is delayed or stalled; later requests wait
     bool closing_ = false;
 };
 

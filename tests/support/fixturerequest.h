@@ -5,6 +5,7 @@
 #include <QMetaType>
 #include <QPair>
 #include <QString>
+#include <QUrl>
 
 namespace brackenly {
 
@@ -22,6 +23,8 @@ struct FixtureRequest
     // The first header of that name, any letter case; "" when absent.
     QByteArray header(const QByteArray& name) const;
     bool hasHeader(const QByteArray& name) const;
+    // The address asked for: an absolute target, or Host + target.
+    QUrl url() const;
 };
 
 } // namespace brackenly

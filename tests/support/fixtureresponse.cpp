@@ -1,40 +1,18 @@
 #include "fixtureresponse.h"
 
 #include <QCryptographicHash>
+#include <QHash>
 
 namespace brackenly {
 
-FixtureResponse FixtureResponse::html(const QString& html)
-{
-    FixtureResponse response;
-    response.body = html.toUtf8();
-    return response;
-}
-
-FixtureResponse FixtureResponse::bytes(const QByteArray& body, const QByteArray& contentType)
-{
-    FixtureResponse response;
-    response.body = body;
-    response.contentType = contentType;
-    return response;
-}
-
 FixtureResponse FixtureResponse::redirect(const QString& target, int code)
 {
-    FixtureResponse response;
-    response.status = code;
-    response.headers.append({"Location", target.toUtf8()});
-    response.body = "<html><body>Moved</body></html>";
-    return response;
+    return {code, "text/html", "<html><body>Moved</body></html>", {{"Location", target.toUtf8()}}};
 }
 
 FixtureResponse FixtureResponse::error(int code)
 {
-    FixtureResponse response;
-    response.status = code;
-    response.body =
-        "<html><body>" + QByteArray::number(code) + ' ' + reasonPhrase(code) + "</body></html>";
-    return response;
+    return {code, "text/html", "<html><body>" + QByteArray::number(code) + "</body></html>"};
 }
 
 QByteArray FixtureResponse::gif(const QString& seed)
@@ -56,45 +34,10 @@ QByteArray FixtureResponse::gif(const QString& seed)
 
 QByteArray FixtureResponse::reasonPhrase(int code)
 {
-    switch (code) {
-    case 100:
-        return "Continue";
-    case 200:
-        return "OK";
-    case 204:
-        return "No Content";
-    case 301:
-        return "Moved Permanently";
-    case 302:
-        return "Found";
-    case 303:
-        return "See Other";
-    case 304:
-        return "Not Modified";
-    case 307:
-        return "Temporary Redirect";
-    case 308:
-        return "Permanent Redirect";
-    case 400:
-        return "Bad Request";
-    case 401:
-        return "Unauthorized";
-    case 403:
-        return "Forbidden";
-    case 404:
-        return "Not Found";
-    case 407:
-        return "Proxy Authentication Required";
-    case 500:
-        return "Internal Server Error";
-    case 501:
-        return "Not Implemented";
-    case 502:
-        return "Bad Gateway";
-    case 503:
-        return "Service Unavailable";
-    }
-    return "Status";
+    // Clients go by the code alone; the words only help a person reading a capture.
+    static const QHash<int, QByteArray> phrases{
+        {200, "OK"}, {302, "Found"}, {404, "Not Found"}, {500, "Internal Server Error"}};
+    return phrases.value(code, "Status");
 }
 
 } // namespace brackenly

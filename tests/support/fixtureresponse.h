@@ -20,12 +20,18 @@ struct FixtureResponse
     int status = 200;
     QByteArray contentType = "text/html; charset=utf-8";
     QByteArray body;
-    QList<QPair<QByteArray, QByteArray>> headers; // extra ones, sent as given
+    QList<QPair<QByteArray, QByteArray>> headers{}; // extra ones, sent as given
     int delayMs = 0;
     Delivery delivery = Delivery::Normal;
 
-    static FixtureResponse html(const QString& html);
-    static FixtureResponse bytes(const QByteArray& body, const QByteArray& contentType);
+    static FixtureResponse html(const QString& html)
+    {
+        return {200, "text/html; charset=utf-8", html.toUtf8()};
+    }
+    static FixtureResponse bytes(const QByteArray& body, const QByteArray& type)
+    {
+        return {200, type, body};
+    }
     static FixtureResponse redirect(const QString& target, int code = 302);
     static FixtureResponse error(int code);
     // A valid 1x1 GIF; its bytes differ for every seed (the seed is kept in a comment).

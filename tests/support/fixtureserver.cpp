@@ -1,19 +1,19 @@
 #include "fixtureserver.h"
 
-#include "fixtureroutes.h"
-#include "fixtureworker.h"
+#include "fixtureconnection.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QMutexLocker>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
+#include <exception>
 
 namespace brackenly {
 
-FixtureServer::FixtureServer(QObject* parent)
-    : QObject(parent), routes_(std::make_unique<FixtureRoutes>())
-{
-}
+FixtureServer::FixtureServer(QObject* parent) : QObject(parent) {}
 
 FixtureServer::~FixtureServer()
 {
@@ -22,18 +22,26 @@ FixtureServer::~FixtureServer()
 
 bool FixtureServer::start()
 {
-    if (worker_)
+    if (thread_)
         return port_ != 0;
     thread_ = std::make_unique<QThread>();
     thread_->setObjectName(QStringLiteral("FixtureServer"));
-    worker_ = new FixtureWorker(routes_.get());
-    worker_->moveToThread(thread_.get());
-    connect(worker_, &FixtureWorker::requestRecorded, this, &FixtureServer::requestReceived,
-            Qt::QueuedConnection);
+    listener_ = new QTcpServer;
+    listener_->setMaxPendingConnections(256);
+    listener_->moveToThread(thread_.get());
+    connect(listener_, &QTcpServer::newConnection, listener_, [this] {
+        while (QTcpSocket* socket = listener_->nextPendingConnection())
+            new FixtureConnection(socket, nextConnection_++, this, listener_);
+    });
     thread_->start();
     quint16 port = 0;
     QMetaObject::invokeMethod(
-        worker_, [this, &port] { port = worker_->listen(); }, Qt::BlockingQueuedConnection);
+        listener_,
+        [this, &port] {
+            if (listener_->listen(QHostAddress::LocalHost, 0))
+                port = listener_->serverPort();
+        },
+        Qt::BlockingQueuedConnection);
     port_ = port;
     if (port_ == 0)
         stop();
@@ -42,14 +50,20 @@ bool FixtureServer::start()
 
 void FixtureServer::stop()
 {
-    if (!worker_)
+    if (!thread_)
         return;
+    // The sockets go in their own thread.
     QMetaObject::invokeMethod(
-        worker_, [this] { worker_->shutdown(); }, Qt::BlockingQueuedConnection);
+        listener_,
+        [this] {
+            listener_->close();
+            qDeleteAll(listener_->findChildren<FixtureConnection*>(Qt::FindDirectChildrenOnly));
+        },
+        Qt::BlockingQueuedConnection);
     thread_->quit();
     thread_->wait();
-    delete worker_;
-    worker_ = nullptr;
+    delete listener_;
+    listener_ = nullptr;
     thread_.reset();
     port_ = 0;
 }
@@ -59,162 +73,162 @@ QUrl FixtureServer::url(const QString& path, const QString& host) const
     return QUrl(QStringLiteral("http://%1:%2%3").arg(host).arg(port_).arg(path));
 }
 
-void FixtureServer::addPage(const QString& path, const QString& html)
+void FixtureServer::set(const QString& path, const FixtureResponse& response)
 {
-    routes_->set(path, FixtureResponse::html(html));
-}
-
-void FixtureServer::addResource(const QString& path, const QByteArray& bytes,
-                                const QByteArray& contentType)
-{
-    routes_->set(path, FixtureResponse::bytes(bytes, contentType));
-}
-
-void FixtureServer::addImage(const QString& path)
-{
-    routes_->set(path, FixtureResponse::bytes(FixtureResponse::gif(path), "image/gif"));
-}
-
-void FixtureServer::addRedirect(const QString& path, const QString& target, int code)
-{
-    routes_->set(path, FixtureResponse::redirect(target, code));
+    update(path, [&](Route& route) { route = {response, {}}; });
 }
 
 void FixtureServer::setStatus(const QString& path, int code)
 {
-    routes_->update(path, [code](FixtureResponse& response) {
-        if (response.body.isEmpty())
-            response.body = FixtureResponse::error(code).body;
-        response.status = code;
+    update(path, [code](Route& route) {
+        if (route.response.body.isEmpty())
+            route.response.body = FixtureResponse::error(code).body;
+        route.response.status = code;
     });
 }
 
 void FixtureServer::stall(const QString& path)
 {
-    routes_->update(path, [](FixtureResponse& response) {
-        response.delivery = FixtureResponse::Delivery::Stall;
-    });
+    update(path, [](Route& route) { route.response.delivery = FixtureResponse::Delivery::Stall; });
 }
 
 void FixtureServer::dropMidway(const QString& path, const QByteArray& bytes,
                                const QByteArray& contentType)
 {
-    FixtureResponse response = FixtureResponse::bytes(bytes, contentType);
-    response.delivery = FixtureResponse::Delivery::DropMidway;
-    routes_->set(path, response);
+    addResource(path, bytes, contentType);
+    update(path, [](Route& r) { r.response.delivery = FixtureResponse::Delivery::DropMidway; });
 }
 
 void FixtureServer::setDelay(const QString& path, int ms)
 {
-    routes_->update(path, [ms](FixtureResponse& response) { response.delayMs = ms; });
+    update(path, [ms](Route& route) { route.response.delayMs = ms; });
 }
 
 void FixtureServer::addHeader(const QString& path, const QByteArray& name, const QByteArray& value)
 {
-    routes_->update(path, [&](FixtureResponse& response) {
-        response.headers.append({name, value});
-    });
-}
-
-void FixtureServer::setResponse(const QString& path, const FixtureResponse& response)
-{
-    routes_->set(path, response);
+    update(path, [&](Route& route) { route.response.headers.append({name, value}); });
 }
 
 void FixtureServer::setHandler(const QString& path, Handler handler)
 {
-    routes_->setHandler(path, std::move(handler));
-}
-
-void FixtureServer::removeRoute(const QString& path)
-{
-    routes_->remove(path);
+    update(path, [&](Route& route) { route.handler = std::move(handler); });
 }
 
 FixtureServer::Gallery FixtureServer::addGallerySite(int images, int linkedPages, int imagesPerPage,
                                                      const QString& prefix)
 {
-    Gallery gallery;
-    gallery.indexPath = prefix + QStringLiteral("/index.html");
-    QString index = QStringLiteral("<html><head><title>Gallery</title></head><body>\n");
-    for (int i = 0; i < images; ++i) {
-        const QString image = prefix + QStringLiteral("/img/i%1.gif").arg(i);
-        addImage(image);
-        gallery.indexImages << image;
-        index += QStringLiteral("<img src=\"%1\">\n").arg(image);
-    }
-    for (int p = 0; p < linkedPages; ++p) {
-        const QString page = prefix + QStringLiteral("/page%1.html").arg(p);
-        gallery.pagePaths << page;
-        index += QStringLiteral("<a href=\"%1\">Page %2</a>\n").arg(page).arg(p);
-        QString html = QStringLiteral("<html><head><title>Page %1</title></head><body>\n").arg(p);
-        for (int i = 0; i < imagesPerPage; ++i) {
-            const QString image = prefix + QStringLiteral("/img/p%1-%2.gif").arg(p).arg(i);
+    const auto imagesOf = [&](const QString& name, int count) {
+        QString html;
+        for (int i = 0; i < count; ++i) {
+            const QString image = prefix + QStringLiteral("/img/%1-%2.gif").arg(name).arg(i);
             addImage(image);
-            gallery.pageImages << image;
             html += QStringLiteral("<img src=\"%1\">\n").arg(image);
         }
-        addPage(page, html + QStringLiteral("</body></html>\n"));
+        return html;
+    };
+    Gallery gallery{prefix + QStringLiteral("/index.html"), {}};
+    QString index = imagesOf(QStringLiteral("i"), images);
+    for (int p = 0; p < linkedPages; ++p) {
+        gallery.pagePaths << prefix + QStringLiteral("/page%1.html").arg(p);
+        index +=
+            QStringLiteral("<a href=\"%1\">Page %2</a>\n").arg(gallery.pagePaths.last()).arg(p);
+        addPage(gallery.pagePaths.last(),
+                QStringLiteral("<html><body>\n%1</body></html>\n")
+                    .arg(imagesOf(QStringLiteral("p%1").arg(p), imagesPerPage)));
     }
-    addPage(gallery.indexPath, index + QStringLiteral("</body></html>\n"));
+    addPage(gallery.indexPath, QStringLiteral("<html><body>\n%1</body></html>\n").arg(index));
     return gallery;
 }
 
 QList<FixtureRequest> FixtureServer::requests() const
 {
-    return routes_->requests();
+    QMutexLocker lock(&mutex_);
+    return requests_;
 }
 
 QList<FixtureRequest> FixtureServer::requestsFor(const QString& path) const
 {
+    QMutexLocker lock(&mutex_);
     QList<FixtureRequest> result;
-    for (const FixtureRequest& request : routes_->requests()) {
+    for (const FixtureRequest& request : requests_) {
         if (request.path == path)
             result.append(request);
     }
     return result;
 }
 
-int FixtureServer::requestCount(const QString& path) const
-{
-    return routes_->count(path);
-}
-
 int FixtureServer::totalRequests() const
 {
-    return int(routes_->requests().size());
+    QMutexLocker lock(&mutex_);
+    return int(requests_.size());
 }
 
 void FixtureServer::clearRequests()
 {
-    routes_->clear();
+    QMutexLocker lock(&mutex_);
+    requests_.clear();
 }
 
 bool FixtureServer::waitForRequest(const QString& path, int timeoutMs)
 {
-    return waitForRequests(path, 1, timeoutMs);
-}
-
-bool FixtureServer::waitForRequests(const QString& path, int count, int timeoutMs)
-{
-    if (routes_->count(path) >= count)
-        return true;
-    if (!worker_)
-        return false;
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
-    // Connected before the count is read again, so a request in between still wakes us.
-    connect(worker_, &FixtureWorker::requestRecorded, &loop, &QEventLoop::quit);
+    // Connected before the count is read, so a request in between still wakes us.
+    connect(this, &FixtureServer::requestReceived, &loop, &QEventLoop::quit);
     connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     const QDeadlineTimer deadline(timeoutMs);
-    while (routes_->count(path) < count) {
-        if (deadline.hasExpired())
+    while (requestCount(path) == 0) {
+        if (!thread_ || deadline.hasExpired())
             return false;
         timer.start(int(std::max<qint64>(1, deadline.remainingTime())));
         loop.exec();
     }
     return true;
+}
+
+void FixtureServer::update(const QString& path, const std::function<void(Route&)>& change)
+{
+    QMutexLocker lock(&mutex_);
+    auto it = routes_.find(path);
+    if (it == routes_.end())
+        it = routes_.insert(path, Route{FixtureResponse::html({}), {}});
+    change(*it);
+}
+
+FixtureResponse FixtureServer::respond(const FixtureRequest& request) const
+{
+    Route route;
+    {
+        QMutexLocker lock(&mutex_);
+        auto it = routes_.constFind(request.path);
+        if (it == routes_.cend())
+            it = routes_.constFind(QStringLiteral("*"));
+        if (it == routes_.cend())
+            return FixtureResponse::error(404);
+        route = *it;
+    }
+    if (!route.handler)
+        return route.response;
+    FixtureResponse response;
+    try {
+        response = route.handler(request);
+    } catch (const std::exception& e) {
+        qWarning("FixtureServer: handler for %s threw: %s", qPrintable(request.path), e.what());
+        return FixtureResponse::error(500);
+    }
+    response.headers += route.response.headers;
+    response.delayMs = std::max(response.delayMs, route.response.delayMs);
+    return response;
+}
+
+void FixtureServer::record(const FixtureRequest& request)
+{
+    {
+        QMutexLocker lock(&mutex_);
+        requests_.append(request);
+    }
+    Q_EMIT requestReceived(request);
 }
 
 } // namespace brackenly

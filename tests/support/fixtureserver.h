@@ -4,7 +4,9 @@
 #include "fixtureresponse.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
+#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -12,31 +14,28 @@
 #include <functional>
 #include <memory>
 
+class QTcpServer;
 class QThread;
 
 namespace brackenly {
 
-class FixtureRoutes;
-class FixtureWorker;
-
 // A loopback HTTP/1.1 server for tests and benchmarks. Its sockets run in a thread of their
 // own, so it keeps answering while the test's thread sits in a nested event loop or is
 // busy. Every member may be called from any thread. Routes match the path alone (the query
-// is ignored for routing and kept in the record); an unknown path answers 404. Changing a
-// route while the server runs is fine; the next request sees the change.
+// is ignored for routing and kept in the record); the route "*" answers every path without
+// one of its own, else an unknown path answers 404. Changing a route while the server runs
+// is fine; the next request sees the change.
 class FixtureServer : public QObject
 {
     Q_OBJECT
 public:
     using Handler = std::function<FixtureResponse(const FixtureRequest&)>;
 
-    // The paths addGallerySite made, for checking what a run fetched or saved.
+    // The paths addGallerySite made.
     struct Gallery
     {
         QString indexPath;
         QStringList pagePaths;
-        QStringList indexImages;
-        QStringList pageImages; // of all linked pages, page by page
     };
 
     explicit FixtureServer(QObject* parent = nullptr);
@@ -53,11 +52,23 @@ public:
     QUrl url(const QString& path, const QString& host = QStringLiteral("127.0.0.1")) const;
 
     // ---- routes (path without query, starting with "/")
-    void addPage(const QString& path, const QString& html);
-    void addResource(const QString& path, const QByteArray& bytes, const QByteArray& contentType);
+    void addPage(const QString& path, const QString& html)
+    {
+        set(path, FixtureResponse::html(html));
+    }
+    void addResource(const QString& path, const QByteArray& bytes, const QByteArray& contentType)
+    {
+        set(path, FixtureResponse::bytes(bytes, contentType));
+    }
     // A small valid GIF (image/gif), different bytes for every path.
-    void addImage(const QString& path);
-    void addRedirect(const QString& path, const QString& target, int code = 302);
+    void addImage(const QString& path)
+    {
+        addResource(path, FixtureResponse::gif(path), "image/gif");
+    }
+    void addRedirect(const QString& path, const QString& target, int code = 302)
+    {
+        set(path, FixtureResponse::redirect(target, code));
+    }
     // Keeps the route's body if it has one; a new route gets a small error page.
     void setStatus(const QString& path, int code);
     // Reads the request and never answers; the connection stays open until the client or
@@ -68,11 +79,9 @@ public:
                     const QByteArray& contentType = "application/octet-stream");
     void setDelay(const QString& path, int ms);
     void addHeader(const QString& path, const QByteArray& name, const QByteArray& value);
-    void setResponse(const QString& path, const FixtureResponse& response);
     // Computes each answer. Runs on the server thread: touch only thread-safe state from
     // it. The route's extra headers and delay still apply.
     void setHandler(const QString& path, Handler handler);
-    void removeRoute(const QString& path);
 
     // One index page with `images` images and `linkedPages` links to pages holding
     // `imagesPerPage` images each; every image path (and file name) is distinct.
@@ -82,22 +91,39 @@ public:
     // ---- what was asked
     QList<FixtureRequest> requests() const;
     QList<FixtureRequest> requestsFor(const QString& path) const;
-    int requestCount(const QString& path) const;
+    int requestCount(const QString& path) const { return int(requestsFor(path).size()); }
     int totalRequests() const;
     void clearRequests();
-    // Runs the calling thread's events until `path` has been requested at least `count`
-    // times since the last clearRequests() (earlier requests count), or the time is up.
+    // Runs the calling thread's events until `path` has been requested since the last
+    // clearRequests() (an earlier request counts), or the time is up.
     bool waitForRequest(const QString& path, int timeoutMs);
-    bool waitForRequests(const QString& path, int count, int timeoutMs);
 
 Q_SIGNALS:
     // Queued to the thread the server lives in, after the request was recorded.
     void requestReceived(const brackenly::FixtureRequest& request);
 
 private:
-    std::unique_ptr<FixtureRoutes> routes_;
+    friend class FixtureConnection;
+
+    struct Route
+    {
+        FixtureResponse response;
+        Handler handler;
+    };
+
+    void set(const QString& path, const FixtureResponse& response);
+    // Changes the route's answer; a missing route starts as an empty 200 page.
+    void update(const QString& path, const std::function<void(Route&)>& change);
+    // The answer for a request, by its path alone; a handler runs outside the lock.
+    FixtureResponse respond(const FixtureRequest& request) const;
+    void record(const FixtureRequest& request);
+
+    mutable QMutex mutex_;
+    QHash<QString, Route> routes_;
+    QList<FixtureRequest> requests_;
     std::unique_ptr<QThread> thread_;
-    FixtureWorker* worker_ = nullptr;
+    QTcpServer* listener_ = nullptr; // lives in thread_ with its connections
+    quint64 nextConnection_ = 1;
     quint16 port_ = 0;
 };
 

@@ -5,22 +5,10 @@
 
 namespace brackenly {
 
-ScriptedPrompt& ScriptedPrompt::answer(PromptAnswer answer)
-{
-    answers_.enqueue([answer](const Question&) { return answer; });
-    return *this;
-}
-
 ScriptedPrompt& ScriptedPrompt::answer(Responder responder)
 {
     answers_.enqueue(std::move(responder));
     return *this;
-}
-
-void ScriptedPrompt::setDefaultAnswer(PromptAnswer answer)
-{
-    hasDefault_ = true;
-    default_ = answer;
 }
 
 PromptAnswer ScriptedPrompt::ask(QWidget* parent, const QString& text, const QString& title,
@@ -30,8 +18,8 @@ PromptAnswer ScriptedPrompt::ask(QWidget* parent, const QString& text, const QSt
     questions_.append(question);
     if (!answers_.isEmpty())
         return answers_.dequeue()(question);
-    if (hasDefault_)
-        return default_;
+    if (default_)
+        return *default_;
 
     ++unanswered_;
     const QByteArray message = "ScriptedPrompt: no answer queued for \"" + text.toUtf8() + '"';
@@ -39,15 +27,9 @@ PromptAnswer ScriptedPrompt::ask(QWidget* parent, const QString& text, const QSt
         QTest::qFail(message.constData(), __FILE__, __LINE__);
     else
         qWarning("%s", message.constData());
-    switch (buttons) {
-    case PromptButtons::OkCancel:
-        return PromptAnswer::Cancel;
-    case PromptButtons::YesNo:
-        return PromptAnswer::No;
-    case PromptButtons::Ok:
-        break;
-    }
-    return PromptAnswer::Ok;
+    if (buttons == PromptButtons::Ok)
+        return PromptAnswer::Ok;
+    return buttons == PromptButtons::YesNo ? PromptAnswer::No : PromptAnswer::Cancel;
 }
 
 QStringList ScriptedPrompt::texts() const

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -30,18 +31,20 @@ public:
     };
     using Responder = std::function<PromptAnswer(const Question&)>;
 
-    ScriptedPrompt& answer(PromptAnswer answer);
+    ScriptedPrompt& answer(PromptAnswer a)
+    {
+        return answer([a](const Question&) { return a; });
+    }
     // A computed answer; it may act (run events, close windows) while the box is "open".
     ScriptedPrompt& answer(Responder responder);
     // Answers every later question with this when the queue is empty, without failing.
-    void setDefaultAnswer(PromptAnswer answer);
+    void setDefaultAnswer(PromptAnswer answer) { default_ = answer; }
 
     PromptAnswer ask(QWidget* parent, const QString& text, const QString& title,
                      PromptButtons buttons, PromptIcon icon = PromptIcon::None) override;
 
     const QList<Question>& questions() const { return questions_; }
     QStringList texts() const;
-    int pending() const { return int(answers_.size()); }
     // Questions that found no answer queued.
     int unanswered() const { return unanswered_; }
     void clear();
@@ -50,8 +53,7 @@ private:
     QQueue<Responder> answers_;
     QList<Question> questions_;
     int unanswered_ = 0;
-    bool hasDefault_ = false;
-    PromptAnswer default_ = PromptAnswer::Cancel;
+    std::optional<PromptAnswer> default_;
 };
 
 } // namespace brackenly

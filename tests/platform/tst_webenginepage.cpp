@@ -1,0 +1,439 @@
+// The document model, frames, navigation events, dialogs, new windows and cookies on the real
+// engine.
+
+#include "enginecookiejar.h"
+#include "enginetesting.h"
+#include "fixtureserver.h"
+#include "helperscript.h"
+#include "networkimagedownloader.h"
+
+#include <QApplication>
+#include <QNetworkCookie>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebEngineCookieStore>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <memory>
+
+using namespace brackenly;
+using namespace brackenly::enginetesting;
+
+namespace {
+
+QString page(const QString& body)
+{
+    return "<html><body>" + body + "</body></html>";
+}
+
+// Fields and images named after the document and form members a page can shadow.
+const QString kDomBody = QStringLiteral(R"(
+<img src="pics/one.gif"><img name="forms" src="/two.gif"><img name="documentElement" src="x.gif">
+<a href="next.html">Next <b>page</b></a>
+<form id="f1" action="post.cgi" target="right"><input name="user" value="ann">
+<textarea name="note">hi</textarea>
+<select name="one"><option value="1">One</option><option value="2" selected>Two</option></select>
+<input type="radio" name="r" value="r1"><input type="radio" name="r" value="r2" checked>
+<input type="hidden" name="elements" value="e"><input type="hidden" name="length" value="l">
+<input type="image" name="go" src="go.gif"></form>
+<form id="f2" action="other.cgi"><input name="action" value="a"><input name="id" value="i"></form>
+)");
+
+// Replaces, in the page's own world, everything a naive helper would lean on.
+const QString kHostileScript = QStringLiteral(R"(<script>
+window.brackenlyHelper = { run: function () { return '{"v":"hacked","n":1}'; } };
+Array.prototype.push = function () { throw new Error('push'); };
+JSON.stringify = function () { return '{"v":[],"n":1}'; };
+JSON.parse = function () { return {}; };
+Document.prototype.getElementsByTagName = function () { return []; };
+document.getElementsByTagName = function () { return []; };
+Object.defineProperty(HTMLFormElement.prototype, 'elements', { get: function () { return []; } });
+Object.defineProperty(HTMLFormElement.prototype, 'action', { get: function () { return 'hacked'; } });
+Object.defineProperty(Element.prototype, 'innerHTML', { get: function () { return 'hacked'; } });
+Object.defineProperty(HTMLImageElement.prototype, 'src', { get: function () { return 'hacked'; } });
+Object.defineProperty(HTMLInputElement.prototype, 'value', { get: function () { return 'hacked'; } });
+Function.prototype.call = function () { return null; };
+</script>)");
+
+// Logs every input and change event the page sees into the field "log".
+const QString kEditPage = page(R"(<form action="/edit-done"><input name="t" value="old">
+<input type="checkbox" name="c"><input type="radio" name="r" value="a" checked>
+<input type="radio" name="r" value="b"><select name="s"><option>x</option><option>y</option>
+</select><select name="m" multiple><option>p</option><option>q</option></select></form>
+<input type="hidden" name="log"><script>['input', 'change'].forEach(function (type) {
+  document.addEventListener(type, function (e) { var t = e.target;
+    var state = (t.type === 'checkbox' || t.type === 'radio') ? t.checked : t.value;
+    document.getElementsByName('log')[0].value += type + ':' + t.name + '=' + state + ';'; });
+});</script>)");
+
+DomElement named(const QList<DomElement>& elements, const QString& name, int nth = 0)
+{
+    for (const DomElement& element : elements) {
+        if (element.name == name && nth-- == 0)
+            return element;
+    }
+    return {};
+}
+
+} // namespace
+
+class TestWebEnginePage : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(server_.start());
+        server_.addPage("/dom/plain.html", page(kDomBody));
+        server_.addPage("/dom/hostile.html", "<html><head>" + kHostileScript + "</head><body>" +
+                                                 kDomBody + "</body></html>");
+        server_.addPage("/edit.html", kEditPage);
+        server_.addImage("/i.gif");
+        server_.addPage("/done", page("done"));
+        server_.addPage("/fs/top.html", "<html><frameset cols='*,*,*'><frame src='left.html'>"
+                                        "<frame src='right.html'><frame src='" +
+                                            url("/fs/in.html") + "'></frameset></html>");
+        server_.addPage("/fs/left.html", page("LEFT"));
+        server_.addPage("/fs/right.html", "<html><frameset rows='50%,50%'><frame src='a.html'>"
+                                          "<frame src='b.html'></frameset></html>");
+        server_.addPage("/fs/a.html", page("FRAME-A"));
+        server_.addPage("/fs/b.html", page("FRAME-B <img src='/slow.gif'>"));
+        server_.addImage("/slow.gif");
+        server_.setDelay("/slow.gif", 150); // the deepest frame finishes last
+        server_.addPage("/fs/in.html", page("FOREIGN"));
+        server_.addImage("/late.gif");
+        server_.setDelay("/late.gif", 250);
+        server_.addRedirect("/redirect", "/plain.html");
+        server_.addPage("/plain.html", page("PLAIN"));
+        server_.addPage(
+            "/dialogs.html",
+            page("<input name='out'><script>window.addEventListener('load', function () {"
+                 " var a = alert('a'); var c = confirm('c'); var p = prompt('p', 'd');"
+                 " document.getElementsByName('out')[0].value = [a, c, p].join(); });"
+                 "</script>"));
+        server_.addPage(
+            "/opener.html",
+            page("<input name='out'><a href=\"javascript:void(document.getElementsByName("
+                 "'out')[0].value = window.open('/popup.html') ? 'opened' : 'blocked')\">"
+                 "open</a>"));
+        server_.addPage("/popup.html", page("POPUP"));
+        WebEngineBrowser::setCallTimeoutMs(3000);
+    }
+    void init()
+    {
+        browser_ = std::make_unique<WebEngineBrowser>();
+        showView(*browser_);
+    }
+    void cleanup() { browser_.reset(); }
+
+    void readsCollectionsPastHostilePages_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("plain page") << "/dom/plain.html";
+        QTest::newRow("page replacing built-ins") << "/dom/hostile.html";
+    }
+    void readsCollectionsPastHostilePages()
+    {
+        QFETCH(QString, path);
+        QVERIFY(loadAndWait(*browser_, url(path)));
+        const auto document = browser_->document();
+        const qint64 before = browser_->roundTrips();
+
+        QCOMPARE(document->url(), url(path));
+        QStringList got;
+        for (const DomImage& image : document->images())
+            got << "img " + image.src;
+        for (const DomLink& link : document->links())
+            got << "a " + link.href + " " + link.innerHtml + (link.text == link.href ? "" : " ?");
+        const QList<DomForm> forms = document->forms();
+        for (const DomForm& form : forms) {
+            got << "form " + form.action + " " + form.id + " " + form.target;
+            for (const DomElement& field : form.elements) {
+                got << field.type + " " + field.name + "=" + field.value +
+                           (field.checked ? "*" : "");
+                for (const DomOption& option : field.options)
+                    got.last() +=
+                        " " + option.text + "=" + option.value + (option.selected ? "*" : "");
+            }
+        }
+        const QList<DomElement> inputs = document->elementsByTagName("INPUT");
+        for (const DomElement& input : inputs)
+            got << "input " + input.name + " " + input.src;
+        const QString markup = document->markup();
+        QCOMPARE(browser_->roundTrips() - before, 6); // one round trip per read
+
+        // As the DOM has it, image buttons are not among a form's elements; INPUT reaches them.
+        QCOMPARE(
+            got.join('|').replace(url("/"), "~"),
+            "img ~dom/pics/one.gif|img ~two.gif|img ~dom/x.gif|a ~dom/next.html Next <b>page</b>|"
+            "form ~dom/post.cgi f1 right|text user=ann|textarea note=hi|"
+            "select-one one=2 One=1 Two=2*|radio r=r1|radio r=r2*|hidden elements=e|"
+            "hidden length=l|form [object] f2 |text action=a|text id=i|input user |input r |"
+            "input r |input elements |input length |input go ~dom/go.gif|input action |input id ");
+        QVERIFY(markup.startsWith("<head>"));
+        QVERIFY(markup.contains("<form id=\"f2\" action=\"other.cgi\">"));
+        // One element, one handle, whichever collection it came through.
+        QCOMPARE(inputs[0].handle, forms[0].elements[0].handle);
+        QVERIFY(inputs[0].handle != inputs[1].handle);
+    }
+    void oneRoundTripWhateverTheCount()
+    {
+        const int count = 1000;
+        QString html = "<form action='/done'>";
+        for (int i = 0; i < count; ++i)
+            html += QString("<a href='/p%1'><img src='/i.gif#%1'></a><input name='n%1'>").arg(i);
+        server_.addPage("/many.html",
+                        page(html + "<input type='submit' name='go' value='Go'></form>"));
+        QVERIFY(loadAndWait(*browser_, url("/many.html")));
+        const auto document = browser_->document();
+
+        qint64 before = browser_->roundTrips();
+        QCOMPARE(document->images().size(), count);
+        QCOMPARE(document->links().size(), count);
+        const QList<DomElement> fields = document->forms().value(0).elements;
+        QCOMPARE(fields.size(), count + 1);
+        QCOMPARE(browser_->roundTrips() - before, 3);
+
+        // Every write and the click travel together.
+        server_.clearRequests();
+        before = browser_->roundTrips();
+        for (int i = 0; i < count; ++i)
+            document->setValue(fields[i].handle, QString("v%1").arg(i));
+        document->click(fields.last().handle);
+        QCOMPARE(browser_->roundTrips() - before, 1);
+        QVERIFY(server_.waitForRequest("/done", 5000));
+        const QString query = server_.requestsFor("/done").constFirst().query;
+        QVERIFY(query.startsWith("n0=v0&"));
+        QVERIFY(query.endsWith(QString("&n%1=v%1&go=Go").arg(count - 1)));
+    }
+    void writesActAsUserEdits_data()
+    {
+        QTest::addColumn<char>("edit"); // value, check, option, stale handle
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<int>("nth");
+        QTest::addColumn<QString>("log"); // empty: the write must fail
+        QTest::newRow("text") << 'v' << "t" << 0 << "input:t=new;change:t=new;";
+        QTest::newRow("radio") << 'c' << "r" << 1 << "input:r=true;change:r=true;";
+        QTest::newRow("single list") << 'o' << "s" << 0 << "input:s=y;change:s=y;";
+        QTest::newRow("multiple list") << 'o' << "m" << 0 << "input:m=q;change:m=q;";
+        QTest::newRow("handle of a replaced page") << 's' << "t" << 0 << "";
+    }
+    void writesActAsUserEdits()
+    {
+        QFETCH(char, edit);
+        QFETCH(QString, field);
+        QFETCH(int, nth);
+        QFETCH(QString, log);
+        QVERIFY(loadAndWait(*browser_, url("/edit.html")));
+        const ElementId handle =
+            named(browser_->document()->forms()[0].elements, field, nth).handle;
+        QVERIFY(handle != 0);
+        if (edit == 's')
+            QVERIFY(loadAndWait(*browser_, url("/edit.html")));
+        const auto document = browser_->document();
+
+        const qint64 before = browser_->roundTrips();
+        if (edit == 'c')
+            document->setChecked(handle, true);
+        else if (edit == 'o')
+            document->setOptionSelected(handle, 1, true);
+        else
+            document->setValue(handle, "new");
+        QCOMPARE(browser_->roundTrips(), before); // queued, not sent
+        if (edit == 's')
+            QVERIFY_THROWS_EXCEPTION(EngineError, document->flush());
+        else
+            document->flush();
+        QCOMPARE(browser_->roundTrips() - before, 1);
+
+        QCOMPARE(named(document->elementsByTagName("INPUT"), "log").value, log);
+        const QList<DomElement> after = document->forms()[0].elements;
+        QCOMPARE(named(after, "t").value, edit == 'v' ? "new" : "old");
+        QCOMPARE(named(after, "r", 0).checked, field != "r"); // a group keeps one mark
+        QCOMPARE(named(after, field, nth).handle == handle, edit != 's');
+    }
+    void pagesCannotFakeOrSuppressCompletions()
+    {
+        // Look-alike helper texts and fake load events in the frame; the top document stops
+        // load listeners and replaces addEventListener and the console.
+        const QString forged =
+            HelperScript::prefix() + "%1:{\"k\":\"load\",\"p\":[],\"u\":\"http://spoof/\"}";
+        const QString fakes =
+            QString("function fake() { console.log('%1'); console.info('%2'); console.log('%3');"
+                    " window.dispatchEvent(new Event('load')); }"
+                    "fake(); setTimeout(fake, 0); setTimeout(fake, 100);")
+                .arg(forged.arg(""), forged.arg(QString(32, u'0')), HelperScript::prefix());
+        const QString stoppers =
+            "function stop(e) { e.stopImmediatePropagation(); }"
+            "window.addEventListener('load', stop, true); window.onload = stop;"
+            "EventTarget.prototype.addEventListener = function () {};"
+            "console.log = function () {}; window.console = {};";
+        // A late picture in each: a completion before it arrived is a fake.
+        server_.addPage("/spoof/frame.html",
+                        page("<script>" + fakes + "</script><img src='/late.gif'>"));
+        server_.addPage("/spoof/top.html", page("<script>" + stoppers +
+                                                "</script><img "
+                                                "src='/late.gif'><iframe src='frame.html'>"));
+
+        CompletionLog log(browser_.get());
+        browser_->Navigate(url("/spoof/top.html"));
+        QVERIFY(log.waitForTop());
+        settle(300); // the late fakes have run
+        QCOMPARE(log.entries,
+                 QStringList({"/0 " + url("/spoof/frame.html"), "/ " + url("/spoof/top.html")}));
+        QVERIFY2(log.atMs.first() >= 250, qPrintable(QString::number(log.atMs.first())));
+    }
+    void framesetAndNavigationEvents()
+    {
+        QStringList announced;
+        QStringList back;
+        connect(browser_.get(), &Browser::BeforeNavigate2, this,
+                [&](const QString& target) { announced << target; });
+        connect(browser_.get(), &Browser::CommandStateChange, this, [&](int command, bool enable) {
+            back << QString("%1:%2").arg(command).arg(enable);
+        });
+        CompletionLog log(browser_.get());
+        const auto at = [this](const QString& path) { return url(path, "localhost"); };
+        // Typed as in an address box: no scheme, a name that could pass for one.
+        browser_->Navigate(at("/fs/top.html").mid(7));
+        QVERIFY(log.waitForTop());
+        settle(200); // nothing may follow
+
+        const QStringList got = log.entries;
+        QStringList sorted = got;
+        sorted.sort();
+        QCOMPARE(sorted, QStringList({"/ " + at("/fs/top.html"), "/0 " + at("/fs/left.html"),
+                                      "/1 " + at("/fs/right.html"), "/1/0 " + at("/fs/a.html"),
+                                      "/1/1 " + at("/fs/b.html"), "/2 " + url("/fs/in.html")}));
+        QCOMPARE(got.last(), sorted[0]); // frames first, a frame's own frames before it
+        QVERIFY2(got.indexOf(sorted[3]) < got.indexOf(sorted[2]), qPrintable(got.join(", ")));
+        QVERIFY2(got.indexOf(sorted[4]) < got.indexOf(sorted[2]), qPrintable(got.join(", ")));
+        // Each completion's browser object shows that frame's document; a foreign one none.
+        for (int i = 0; i < got.size(); ++i) {
+            if (got[i].contains("127.0.0.1"))
+                QVERIFY_THROWS_EXCEPTION(EngineError, log.frames[i].document());
+            else
+                QCOMPARE(log.frames[i].document()->url(), got[i].section(' ', 1));
+        }
+        QCOMPARE(browser_->document()->frameCount(), 3);
+        QVERIFY_THROWS_EXCEPTION(EngineError, browser_->document()->frame(2));
+        QVERIFY(browser_->documentAt({1, 1})->markup().contains("FRAME-B"));
+        QCOMPARE(announced.value(0), at("/fs/top.html"));
+        QCOMPARE(announced.size(), 6);
+
+        browser_->Navigate(at("/redirect"));
+        QVERIFY(log.waitForTop(2));
+        QCOMPARE(log.entries.last(), "/ " + at("/plain.html"));
+        QCOMPARE(announced.mid(6), QStringList{at("/redirect")});
+        QCOMPARE(back, QStringList{"2:1"});
+        browser_->GoBack();
+        QVERIFY(log.waitForTop(3));
+        QCOMPARE(log.entries.last(), sorted[0]);
+        QVERIFY(waitUntil([&] { return back.size() > 1; }));
+        QCOMPARE(back, QStringList({"2:1", "2:0"}));
+    }
+    void silentKeepsDialogsAway_data()
+    {
+        QTest::addColumn<bool>("silent");
+        QTest::addColumn<int>("dialogs");
+        QTest::newRow("silent") << true << 0;
+        QTest::newRow("not silent: the engine's own dialogs") << false << 3;
+    }
+    void silentKeepsDialogsAway()
+    {
+        QFETCH(bool, silent);
+        QFETCH(int, dialogs);
+        int seen = 0;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, this, [&] {
+            if (QWidget* dialog = QApplication::activeModalWidget()) {
+                ++seen;
+                dialog->close();
+            }
+        });
+        closer.start(20);
+        browser_->setSilent(silent);
+
+        QVERIFY(loadAndWait(*browser_, url("/dialogs.html")));
+        QVERIFY(waitUntil([&] { return !outValue().isEmpty(); }));
+        QCOMPARE(outValue(), ",false,"); // answered as cancelled dialogs
+        QCOMPARE(seen, dialogs);
+    }
+    void newWindowRequests_data()
+    {
+        QTest::addColumn<QString>("handler");
+        QTest::newRow("handler blocks") << "block";
+        QTest::newRow("handler gives the same browser") << "same";
+        QTest::newRow("handler gives another browser") << "other";
+    }
+    void newWindowRequests()
+    {
+        QFETCH(QString, handler);
+        const bool opens = handler == "other";
+        WebEngineBrowser popup;
+        showView(popup);
+        CompletionLog popupLog(&popup);
+        int calls = 0;
+        browser_->setNewWindowHandler([&]() -> Browser* {
+            ++calls;
+            return handler == "same" ? browser_.get() : opens ? &popup : nullptr;
+        });
+        QVERIFY(loadAndWait(*browser_, url("/opener.html")));
+        server_.clearRequests();
+        // A script link clicked from outside the page, as an image-saving run clicks it.
+        browser_->document()->click(browser_->document()->links().value(0).handle);
+        QVERIFY(waitUntil([&] { return !outValue().isEmpty(); }));
+        if (opens)
+            QVERIFY(popupLog.waitForTop());
+        else
+            settle(300);
+
+        QCOMPARE(popupLog.entries, opens ? QStringList{"/ " + url("/popup.html")} : QStringList());
+        QCOMPARE(server_.requestCount("/popup.html"), opens ? 1 : 0);
+        QCOMPARE(calls, 1);
+        QCOMPARE(browser_->document()->url(), url("/opener.html"));
+    }
+    void cookiesAreShared()
+    {
+        // As at the program's start: the jar follows the engine's store from before any page.
+        QWebEngineCookieStore* store = browser_->page()->profile()->cookieStore();
+        auto* jar = new EngineCookieJar(store);
+        NetworkImageDownloader downloader;
+        downloader.setCookieJar(jar);
+        server_.addPage("/setcookie.html", page("SET"));
+        server_.addHeader("/setcookie.html", "Set-Cookie", "page=1; Path=/");
+        server_.addImage("/c.gif");
+        server_.addHeader("/c.gif", "Set-Cookie", "download=2; Path=/");
+        QVERIFY(loadAndWait(*browser_, url("/setcookie.html")));
+        QVERIFY(waitUntil([&] { return jar->cookiesForUrl(url("/c.gif")).size() == 1; }));
+
+        QSignalSpy added(store, &QWebEngineCookieStore::cookieAdded);
+        QTemporaryDir dir;
+        QVERIFY(downloader.download(url("/c.gif"), dir.filePath("c.gif"), nullptr));
+        QCOMPARE(server_.requestsFor("/c.gif").value(0).header("Cookie"), "page=1");
+        QVERIFY(waitUntil([&] { return added.size() == 1; }));
+
+        WebEngineBrowser second; // same profile
+        QVERIFY(loadAndWait(second, url("/plain.html")));
+        QCOMPARE(server_.requestsFor("/plain.html").constLast().header("Cookie"),
+                 "page=1; download=2");
+    }
+
+private:
+    QString url(const QString& path, const QString& host = QStringLiteral("127.0.0.1")) const
+    {
+        return server_.url(path, host).toString();
+    }
+    QString outValue()
+    {
+        return named(browser_->document()->elementsByTagName("INPUT"), "out").value;
+    }
+
+    FixtureServer server_;
+    std::unique_ptr<WebEngineBrowser> browser_;
+};
+
+QTEST_MAIN(TestWebEnginePage)
+#include "tst_webenginepage.moc"
