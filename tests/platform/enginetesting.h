@@ -14,8 +14,7 @@
 // Helpers of the tests that drive the real engine.
 namespace brackenly::enginetesting {
 
-// Runs events for a while. (QTest::qWait sleeps between event batches, which slows the engine
-// to a crawl.)
+// Runs events for a while (QTest::qWait sleeps between batches: the engine crawls then).
 inline void settle(int ms)
 {
     QEventLoop loop;

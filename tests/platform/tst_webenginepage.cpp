@@ -1,5 +1,4 @@
-// The document model, frames, navigation events, dialogs, new windows and cookies on the real
-// engine.
+// The document model, frames, navigation events, dialogs, windows, cookies on the real engine.
 
 #include "enginecookiejar.h"
 #include "enginetesting.h"
@@ -107,17 +106,14 @@ private Q_SLOTS:
         server_.setDelay("/late.gif", 250);
         server_.addRedirect("/redirect", "/plain.html");
         server_.addPage("/plain.html", page("PLAIN"));
-        server_.addPage(
-            "/dialogs.html",
-            page("<input name='out'><script>window.addEventListener('load', function () {"
-                 " var a = alert('a'); var c = confirm('c'); var p = prompt('p', 'd');"
-                 " document.getElementsByName('out')[0].value = [a, c, p].join(); });"
-                 "</script>"));
-        server_.addPage(
-            "/opener.html",
-            page("<input name='out'><a href=\"javascript:void(document.getElementsByName("
-                 "'out')[0].value = window.open('/popup.html') ? 'opened' : 'blocked')\">"
-                 "open</a>"));
+        server_.addPage("/dialogs.html", page("<input name='out'><script>onload = () => "
+                                              "document.getElementsByName('out')[0].value = "
+                                              "[alert(), confirm(), prompt('', 'd')].join();"
+                                              "</script>"));
+        server_.addPage("/opener.html", page("<input name='out'><a href=\"javascript:void("
+                                             "document.getElementsByName('out')[0].value = "
+                                             "window.open('/popup.html') ? 'opened' : 'no')\">"
+                                             "open</a>"));
         server_.addPage("/popup.html", page("POPUP"));
         WebEngineBrowser::setCallTimeoutMs(3000);
     }
@@ -126,7 +122,6 @@ private Q_SLOTS:
         browser_ = std::make_unique<WebEngineBrowser>();
         showView(*browser_);
     }
-    void cleanup() { browser_.reset(); }
 
     void readsCollectionsPastHostilePages_data()
     {
