@@ -1,16 +1,15 @@
 #include "frmhome.h"
 
+#include "centerform.h"
 #include "prompt.h"
 #include "recordfile.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QScreen>
 
 namespace brackenly {
 
@@ -26,17 +25,6 @@ int px(int twips)
 QRect twipsRect(int left, int top, int width, int height)
 {
     return QRect(px(left), px(top), px(width), px(height));
-}
-
-void centerOnScreen(QWidget* form)
-{
-    QScreen* screen = form->screen() ? form->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect area = screen->geometry();
-    const QSize size = form->frameGeometry().size();
-    form->move(area.x() + (area.width() - size.width()) / 2,
-               area.y() + (area.height() - size.height()) / 2);
 }
 
 } // namespace
@@ -143,7 +131,7 @@ void ShowPreference(QWidget* window, frmHome& dialog, QString& gstrSaveFolder,
 {
     const QPointer<QWidget> windowAlive(window);
     const QPointer<frmHome> dialogAlive(&dialog);
-    centerOnScreen(&dialog);
+    CenterForm(&dialog);
     dialog.bSaveFlag = false;
     dialog.exec();
     // The modal loop runs other handlers; the window or the dialog may be gone.
