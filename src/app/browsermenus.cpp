@@ -50,16 +50,21 @@ BrowserMenus::BrowserMenus(QMenuBar* bar, bool full) : QObject(bar)
     mnuExit = addItem(mnuFile, "mnuExit", tr("Exit"), true);
 
     mnuView = addMenu(bar, "mnuView", tr("View"), true);
-    mnuHideRecord = addItem(mnuView, "mnuHideRecord", tr("Hide Permanent/Temporary Record"), full, 1);
-    mnuAutoHide = addItem(mnuView, "mnuAutoHide", tr("Auto Hide Permanent/Temporary Record"), full, 1);
+    mnuHideRecord =
+        addItem(mnuView, "mnuHideRecord", tr("Hide Permanent/Temporary Record"), full, 1);
+    mnuAutoHide =
+        addItem(mnuView, "mnuAutoHide", tr("Auto Hide Permanent/Temporary Record"), full, 1);
     mnuSep2b = addSeparator(mnuView, "mnuSep2b", full);
     mnuMaxScreen = addItem(mnuView, "mnuMaxScreen", tr("Maximize Screen"), true, 0);
 
     mnuPlayback = addMenu(bar, "mnuPlayback", tr("Playback"), full);
-    mnuPromptFill = addItem(mnuPlayback, "mnuPromptFill", tr("Prompt User before Auto Fill-in Form"), true, 1);
+    mnuPromptFill =
+        addItem(mnuPlayback, "mnuPromptFill", tr("Prompt User before Auto Fill-in Form"), true, 1);
     mnuPlaybackSep1 = addSeparator(mnuPlayback, "mnuPlaybackSep1", true);
-    mnuManualClick = addItem(mnuPlayback, "mnuManualClick", tr("Auto Fill-in Form (with Manual Click)"), true, 0);
-    mnuAutoClick = addItem(mnuPlayback, "mnuAutoClick", tr("Auto Fill-in Form (with Auto Click)"), true, 1);
+    mnuManualClick = addItem(mnuPlayback, "mnuManualClick",
+                             tr("Auto Fill-in Form (with Manual Click)"), true, 0);
+    mnuAutoClick =
+        addItem(mnuPlayback, "mnuAutoClick", tr("Auto Fill-in Form (with Auto Click)"), true, 1);
     mnuNoFill = addItem(mnuPlayback, "mnuNoFill", tr("No auto Fill-in Form"), true, 0);
 
     mnuRecord = addMenu(bar, "mnuRecord", tr("Record"), full);

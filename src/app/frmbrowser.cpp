@@ -8,14 +8,14 @@
 #include "frmhome.h"
 #include "frmproxy.h"
 #include "playbackdriver.h"
+#include "prompt.h"
 #include "recordfile.h"
 #include "recordlist.h"
 #include "recordpanel.h"
-#include "windowplaybackhost.h"
-#include "windowsessionhost.h"
-#include "prompt.h"
 #include "statusdots.h"
 #include "windowlayout.h"
+#include "windowplaybackhost.h"
+#include "windowsessionhost.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -81,7 +81,8 @@ void frmBrowser::createControls()
     cmdSaveImage = makeButton(Frame1, "cmdSaveImage", kSaveImageCaption);
     place(cmdSaveImage, 6300, 120, 3150, 495);
     cmdSaveImage->setEnabled(false);
-    cmdImageFolder = makeButton(Frame1, "cmdImageFolder", QStringLiteral("I M A G E    F O L D E R"));
+    cmdImageFolder =
+        makeButton(Frame1, "cmdImageFolder", QStringLiteral("I M A G E    F O L D E R"));
     place(cmdImageFolder, 9450, 120, 3240, 495);
 
     lblUrl = new QLabel(QStringLiteral("Address:"), client_);
@@ -125,13 +126,12 @@ void frmBrowser::createControls()
     place(records_->cmdFill, 11160, 8760, kRecordButtonWidth, kRecordButtonHeight);
 
     playbackHost_ = std::make_unique<WindowPlaybackHost>(*this);
-    playback_ = new PlaybackDriver(*playbackHost_,
-                                   {menus_->mnuPromptFill, menus_->mnuManualClick,
-                                    menus_->mnuAutoClick, menus_->mnuNoFill},
-                                   this);
-    setPlaybackStep([this](const FrameRef& pDisp, const QString& url) {
-        playback_->PlaybackStep(pDisp, url);
-    });
+    playback_ = new PlaybackDriver(
+        *playbackHost_,
+        {menus_->mnuPromptFill, menus_->mnuManualClick, menus_->mnuAutoClick, menus_->mnuNoFill},
+        this);
+    setPlaybackStep(
+        [this](const FrameRef& pDisp, const QString& url) { playback_->PlaybackStep(pDisp, url); });
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -156,12 +156,16 @@ void frmBrowser::connectSignals()
     connect(menus_->mnuAbout, &QAction::triggered, this, &frmBrowser::mnuAbout_Click);
     connect(menus_->mnuHome, &QAction::triggered, this, &frmBrowser::mnuHome_Click);
     connect(menus_->mnuProxy, &QAction::triggered, this, &frmBrowser::mnuProxy_Click);
-    connect(menus_->mnuSearch, &QAction::triggered, this, [this] { wbMyBrowser->Navigate2(kSearchUrl); });
-    connect(menus_->mnuWebsite, &QAction::triggered, this, [this] { wbMyBrowser->Navigate2(kWebsiteUrl); });
+    connect(menus_->mnuSearch, &QAction::triggered, this,
+            [this] { wbMyBrowser->Navigate2(kSearchUrl); });
+    connect(menus_->mnuWebsite, &QAction::triggered, this,
+            [this] { wbMyBrowser->Navigate2(kWebsiteUrl); });
 
     connect(wbMyBrowser, &Browser::BeforeNavigate2, this, &frmBrowser::wbMyBrowser_BeforeNavigate2);
-    connect(wbMyBrowser, &Browser::DocumentComplete, this, &frmBrowser::wbMyBrowser_DocumentComplete);
-    connect(wbMyBrowser, &Browser::CommandStateChange, this, &frmBrowser::wbMyBrowser_CommandStateChange);
+    connect(wbMyBrowser, &Browser::DocumentComplete, this,
+            &frmBrowser::wbMyBrowser_DocumentComplete);
+    connect(wbMyBrowser, &Browser::CommandStateChange, this,
+            &frmBrowser::wbMyBrowser_CommandStateChange);
     connect(wbMyBrowser, &Browser::RenderProcessGone, this, [this] {
         // The page died: stop the busy dots so the window does not look stuck.
         Timer1->stop();
@@ -242,14 +246,22 @@ bool frmBrowser::hasTemporaryRecords() const
 QWidget* frmBrowser::recordWidget(LayoutControl control) const
 {
     switch (control) {
-    case LayoutControl::SSTab1: return records_->SSTab1;
-    case LayoutControl::lvwPermanent: return records_->lvwPermanent;
-    case LayoutControl::ListView1: return records_->ListView1;
-    case LayoutControl::cmdEdit: return records_->cmdEdit;
-    case LayoutControl::cmdDelete: return records_->cmdDelete;
-    case LayoutControl::cmdSave: return records_->cmdSave;
-    case LayoutControl::cmdFill: return records_->cmdFill;
-    default: return nullptr;
+    case LayoutControl::SSTab1:
+        return records_->SSTab1;
+    case LayoutControl::lvwPermanent:
+        return records_->lvwPermanent;
+    case LayoutControl::ListView1:
+        return records_->ListView1;
+    case LayoutControl::cmdEdit:
+        return records_->cmdEdit;
+    case LayoutControl::cmdDelete:
+        return records_->cmdDelete;
+    case LayoutControl::cmdSave:
+        return records_->cmdSave;
+    case LayoutControl::cmdFill:
+        return records_->cmdFill;
+    default:
+        return nullptr;
     }
 }
 
@@ -390,9 +402,10 @@ void frmBrowser::mnuAbout_Click()
 
 void frmBrowser::mnuHome_Click()
 {
-    ShowPreference(this, *app_.preferences(), gstrSaveFolder,
-                   records_->gstrSessionPath + QLatin1Char('/') + kSettingsFileName,
-                   [this](const QString& text) { setStatusText(text); }, *app_.services().prompt);
+    ShowPreference(
+        this, *app_.preferences(), gstrSaveFolder,
+        records_->gstrSessionPath + QLatin1Char('/') + kSettingsFileName,
+        [this](const QString& text) { setStatusText(text); }, *app_.services().prompt);
 }
 
 void frmBrowser::mnuProxy_Click()
@@ -425,7 +438,8 @@ void frmBrowser::ShowRecordPanes()
     g.setHeight(toPixels(tabHeightTw_));
     records_->SSTab1->setGeometry(g);
     records_->SSTab1->setVisible(true);
-    for (QWidget* b : {records_->cmdEdit, records_->cmdDelete, records_->cmdSave, records_->cmdFill})
+    for (QWidget* b :
+         {records_->cmdEdit, records_->cmdDelete, records_->cmdSave, records_->cmdFill})
         b->setVisible(true);
 }
 
@@ -437,7 +451,8 @@ void frmBrowser::HideRecordPanes()
     QRect g = records_->SSTab1->geometry();
     g.setHeight(0);
     records_->SSTab1->setGeometry(g);
-    for (QWidget* b : {records_->cmdEdit, records_->cmdDelete, records_->cmdSave, records_->cmdFill})
+    for (QWidget* b :
+         {records_->cmdEdit, records_->cmdDelete, records_->cmdSave, records_->cmdFill})
         b->setVisible(false);
 }
 
@@ -491,26 +506,50 @@ void frmBrowser::applyLayoutStep(int control, int property, int value, bool* sto
     }
     QWidget* w = nullptr;
     switch (c) {
-    case C::Frame1: w = Frame1; break;
-    case C::lblUrl: w = lblUrl; break;
-    case C::txtUrl: w = txtUrl; break;
-    case C::wbMyBrowser: w = wbMyBrowser->widget(); break;
-    case C::Panel1: w = panels_[0]; break;
-    case C::Panel2: w = panels_[1]; break;
-    case C::Panel3: w = panels_[2]; break;
-    default: w = recordWidget(c); break;
+    case C::Frame1:
+        w = Frame1;
+        break;
+    case C::lblUrl:
+        w = lblUrl;
+        break;
+    case C::txtUrl:
+        w = txtUrl;
+        break;
+    case C::wbMyBrowser:
+        w = wbMyBrowser->widget();
+        break;
+    case C::Panel1:
+        w = panels_[0];
+        break;
+    case C::Panel2:
+        w = panels_[1];
+        break;
+    case C::Panel3:
+        w = panels_[2];
+        break;
+    default:
+        w = recordWidget(c);
+        break;
     }
     if (!w)
         return;
     QRect g = w->geometry();
     switch (p) {
-    case P::Visible: w->setVisible(value != 0); break;
+    case P::Visible:
+        w->setVisible(value != 0);
+        break;
     case P::Focus:
         if (w->isVisible())
             w->setFocus();
         break;
-    case P::Left: g.moveLeft(toPixels(value)); w->setGeometry(g); break;
-    case P::Top: g.moveTop(toPixels(value)); w->setGeometry(g); break;
+    case P::Left:
+        g.moveLeft(toPixels(value));
+        w->setGeometry(g);
+        break;
+    case P::Top:
+        g.moveTop(toPixels(value));
+        w->setGeometry(g);
+        break;
     case P::Width:
         if (c == C::Panel1 || c == C::Panel2 || c == C::Panel3)
             w->setFixedWidth(toPixels(value));
@@ -519,7 +558,10 @@ void frmBrowser::applyLayoutStep(int control, int property, int value, bool* sto
             w->setGeometry(g);
         }
         break;
-    case P::Height: g.setHeight(toPixels(value)); w->setGeometry(g); break;
+    case P::Height:
+        g.setHeight(toPixels(value));
+        w->setGeometry(g);
+        break;
     }
 }
 

@@ -25,15 +25,42 @@ inline constexpr int kStatusBarHeight = 375;
 inline constexpr int kPanel3Width = 2100;
 inline constexpr int kShownTabHeight = 2895, kShownTabStrip = 300;
 inline constexpr int kHiddenTabHeight = 0, kHiddenTabStrip = 1;
-constexpr int toPixels(int tw) { return tw >= 0 ? (tw + kPerPixel / 2) / kPerPixel : -((-tw + kPerPixel / 2) / kPerPixel); }
-constexpr int fromPixels(int px) { return px * kPerPixel; }
+constexpr int toPixels(int tw)
+{
+    return tw >= 0 ? (tw + kPerPixel / 2) / kPerPixel : -((-tw + kPerPixel / 2) / kPerPixel);
+}
+constexpr int fromPixels(int px)
+{
+    return px * kPerPixel;
+}
 } // namespace twips
 
-enum class LayoutControl {
-    Frame1, lblUrl, txtUrl, wbMyBrowser, SSTab1, lvwPermanent, ListView1,
-    cmdEdit, cmdDelete, cmdSave, cmdFill, Panel1, Panel2, Panel3
+enum class LayoutControl
+{
+    Frame1,
+    lblUrl,
+    txtUrl,
+    wbMyBrowser,
+    SSTab1,
+    lvwPermanent,
+    ListView1,
+    cmdEdit,
+    cmdDelete,
+    cmdSave,
+    cmdFill,
+    Panel1,
+    Panel2,
+    Panel3
 };
-enum class LayoutProperty { Visible, Left, Top, Width, Height, Focus };
+enum class LayoutProperty
+{
+    Visible,
+    Left,
+    Top,
+    Width,
+    Height,
+    Focus
+};
 
 struct LayoutStep
 {

@@ -46,7 +46,7 @@ struct DomForm
     ElementId handle = 0;
     QString action; // "[object]" when a field named "action" hides the attribute
     QString id;
-    QString target; // target frame name
+    QString target;             // target frame name
     QList<DomElement> elements; // field order
 };
 

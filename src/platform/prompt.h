@@ -6,9 +6,26 @@ class QWidget;
 
 namespace brackenly {
 
-enum class PromptButtons { Ok, OkCancel, YesNo };
-enum class PromptIcon { None, Information, Exclamation, Critical };
-enum class PromptAnswer { Ok, Cancel, Yes, No };
+enum class PromptButtons
+{
+    Ok,
+    OkCancel,
+    YesNo
+};
+enum class PromptIcon
+{
+    None,
+    Information,
+    Exclamation,
+    Critical
+};
+enum class PromptAnswer
+{
+    Ok,
+    Cancel,
+    Yes,
+    No
+};
 
 // Every modal message box of the program goes through this seam, so tests answer them.
 class Prompt

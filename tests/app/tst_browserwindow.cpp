@@ -47,8 +47,9 @@ private:
 void tst_BrowserWindow::initTestCase()
 {
     QVERIFY(server_.start());
-    server_.addPage(QStringLiteral("/a.html"),
-                    QStringLiteral("<html><body><a href='/b.html'>b</a><img src='/i.png'></body></html>"));
+    server_.addPage(
+        QStringLiteral("/a.html"),
+        QStringLiteral("<html><body><a href='/b.html'>b</a><img src='/i.png'></body></html>"));
     server_.addImage(QStringLiteral("/i.png"));
     server_.addPage(QStringLiteral("/b.html"), QStringLiteral("<html><body>second</body></html>"));
     server_.addPage(QStringLiteral("/slow.html"), QStringLiteral("<html><body>slow</body></html>"));
@@ -66,8 +67,9 @@ void tst_BrowserWindow::initTestCase()
         setTimeout(() => { window.dispatchEvent(new Event('load'));
                            document.body.appendChild(document.createElement('iframe')); }, 50);
         </script>spoof</body></html>)"));
-    server_.addPage(QStringLiteral("/hang.html"), QStringLiteral(
-        "<html><body>hang<script>setTimeout(() => { while (true) {} }, 200);</script></body></html>"));
+    server_.addPage(QStringLiteral("/hang.html"),
+                    QStringLiteral("<html><body>hang<script>setTimeout(() => { while (true) {} }, "
+                                   "200);</script></body></html>"));
 }
 
 void tst_BrowserWindow::init()
@@ -82,7 +84,9 @@ void tst_BrowserWindow::init()
     w_ = app_->startFirstWindow();
     completions_.clear();
     connect(w_->browser(), &Browser::DocumentComplete, this,
-            [this](const FrameRef& frame, const QString& url) { completions_.append({frame.path(), url}); });
+            [this](const FrameRef& frame, const QString& url) {
+                completions_.append({frame.path(), url});
+            });
 }
 
 void tst_BrowserWindow::cleanup()
@@ -115,7 +119,8 @@ void tst_BrowserWindow::browseShowsProgressThenCompletes()
     const QString url = server_.url(QStringLiteral("/slow.html")).toString();
     browse(url);
     QVERIFY(server_.waitForRequest(QStringLiteral("/slow.html"), 10000));
-    QTRY_VERIFY_WITH_TIMEOUT(w_->statusText().startsWith(QStringLiteral("Going to ") + url + "..."), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(w_->statusText().startsWith(QStringLiteral("Going to ") + url + "..."),
+                             5000);
     QVERIFY(!w_->cmdSaveImage->isEnabled());
     QVERIFY(waitForTopCompletion(url));
     QCOMPARE(w_->statusText(), QString());

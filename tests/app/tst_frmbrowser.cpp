@@ -79,26 +79,46 @@ void tst_frmBrowser::menusAtCreation_data()
     QTest::addColumn<QString>("caption");
     QTest::addColumn<bool>("visible");
     QTest::addColumn<int>("checked"); // -1: not a check item
-    QTest::newRow("File") << "mnuFile" << "File" << true << -1;
-    QTest::newRow("Proxy") << "mnuProxy" << "Proxy" << false << -1;
-    QTest::newRow("Preference") << "mnuHome" << "Preference" << true << -1;
-    QTest::newRow("Exit") << "mnuExit" << "Exit" << true << -1;
-    QTest::newRow("Hide record") << "mnuHideRecord" << "Hide Permanent/Temporary Record" << false << 1;
-    QTest::newRow("Auto hide") << "mnuAutoHide" << "Auto Hide Permanent/Temporary Record" << false << 1;
-    QTest::newRow("Max screen") << "mnuMaxScreen" << "Maximize Screen" << true << 0;
-    QTest::newRow("Playback menu") << "mnuPlayback" << "Playback" << false << -1;
-    QTest::newRow("Prompt") << "mnuPromptFill" << "Prompt User before Auto Fill-in Form" << true << 1;
-    QTest::newRow("Manual") << "mnuManualClick" << "Auto Fill-in Form (with Manual Click)" << true << 0;
-    QTest::newRow("Auto") << "mnuAutoClick" << "Auto Fill-in Form (with Auto Click)" << true << 1;
-    QTest::newRow("No fill") << "mnuNoFill" << "No auto Fill-in Form" << true << 0;
-    QTest::newRow("Record menu") << "mnuRecord" << "Record" << false << -1;
-    QTest::newRow("Auto record") << "mnuAutoRecord" << "Auto Record Form" << true << 0;
-    QTest::newRow("Auto save") << "mnuSaveImage" << "Auto Save Image" << true << -1;
-    QTest::newRow("Popup") << "mnuPopup" << "Popup" << true << -1;
-    QTest::newRow("Block") << "mnuBlock" << "Block pop-up window" << true << 0;
-    QTest::newRow("Search") << "mnuSearch" << "Search" << true << -1;
-    QTest::newRow("Website") << "mnuWebsite" << "Go to Website" << true << -1;
-    QTest::newRow("About") << "mnuAbout" << "About" << true << -1;
+    QTest::newRow("File") << "mnuFile"
+                          << "File" << true << -1;
+    QTest::newRow("Proxy") << "mnuProxy"
+                           << "Proxy" << false << -1;
+    QTest::newRow("Preference") << "mnuHome"
+                                << "Preference" << true << -1;
+    QTest::newRow("Exit") << "mnuExit"
+                          << "Exit" << true << -1;
+    QTest::newRow("Hide record") << "mnuHideRecord"
+                                 << "Hide Permanent/Temporary Record" << false << 1;
+    QTest::newRow("Auto hide") << "mnuAutoHide"
+                               << "Auto Hide Permanent/Temporary Record" << false << 1;
+    QTest::newRow("Max screen") << "mnuMaxScreen"
+                                << "Maximize Screen" << true << 0;
+    QTest::newRow("Playback menu") << "mnuPlayback"
+                                   << "Playback" << false << -1;
+    QTest::newRow("Prompt") << "mnuPromptFill"
+                            << "Prompt User before Auto Fill-in Form" << true << 1;
+    QTest::newRow("Manual") << "mnuManualClick"
+                            << "Auto Fill-in Form (with Manual Click)" << true << 0;
+    QTest::newRow("Auto") << "mnuAutoClick"
+                          << "Auto Fill-in Form (with Auto Click)" << true << 1;
+    QTest::newRow("No fill") << "mnuNoFill"
+                             << "No auto Fill-in Form" << true << 0;
+    QTest::newRow("Record menu") << "mnuRecord"
+                                 << "Record" << false << -1;
+    QTest::newRow("Auto record") << "mnuAutoRecord"
+                                 << "Auto Record Form" << true << 0;
+    QTest::newRow("Auto save") << "mnuSaveImage"
+                               << "Auto Save Image" << true << -1;
+    QTest::newRow("Popup") << "mnuPopup"
+                           << "Popup" << true << -1;
+    QTest::newRow("Block") << "mnuBlock"
+                           << "Block pop-up window" << true << 0;
+    QTest::newRow("Search") << "mnuSearch"
+                            << "Search" << true << -1;
+    QTest::newRow("Website") << "mnuWebsite"
+                             << "Go to Website" << true << -1;
+    QTest::newRow("About") << "mnuAbout"
+                           << "About" << true << -1;
 }
 
 void tst_frmBrowser::menusAtCreation()
@@ -205,9 +225,8 @@ void tst_frmBrowser::failedPlaybackStepIsNotRemembered()
     FakeBrowser* b = browsers_->browser(0);
     w_->LastCompletedUrl = QStringLiteral("http://before/");
     w_->gbGobackFlag = true;
-    w_->setPlaybackStep([](const FrameRef&, const QString&) {
-        throw EngineError(QStringLiteral("refused"));
-    });
+    w_->setPlaybackStep(
+        [](const FrameRef&, const QString&) { throw EngineError(QStringLiteral("refused")); });
     b->complete({}, QStringLiteral("http://after/"));
     QCOMPARE(w_->strLastUrl, QStringLiteral("http://after/"));
     QCOMPARE(w_->LastCompletedUrl, QStringLiteral("http://before/"));
@@ -318,7 +337,9 @@ void tst_frmBrowser::recordTabSwitchesTheButtons()
 // blocked and counted while "Block pop-up window" is checked.
 void tst_frmBrowser::popupLevelsStackAndUnwind()
 {
-    const auto windowOf = [](Browser* b) { return qobject_cast<frmBrowser*>(b->widget()->window()); };
+    const auto windowOf = [](Browser* b) {
+        return qobject_cast<frmBrowser*>(b->widget()->window());
+    };
     w_->move(40, 30);
     QPointer<frmBrowser> w1 = windowOf(browsers_->browser(0)->requestWindow());
     QVERIFY(w1);

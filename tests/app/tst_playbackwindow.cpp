@@ -65,23 +65,29 @@ private:
 void tst_PlaybackWindow::initTestCase()
 {
     QVERIFY(server_.start());
-    server_.addPage(QStringLiteral("/login.html"), QStringLiteral(
-        "<html><body><form method='post' action='check.cgi'>"
-        "<input type='text' name='user' value='typed'><input type='password' name='pass'>"
-        "<input type='submit' value='Go'></form></body></html>"));
-    server_.addPage(QStringLiteral("/check.cgi"), QStringLiteral(
-        "<html><body><form method='post' action='/step2.cgi'>"
-        "<input type='text' name='city'><select name='size'><option value='s'>Small</option>"
-        "<option value='l'>Large</option></select><input type='submit'></form></body></html>"));
+    server_.addPage(
+        QStringLiteral("/login.html"),
+        QStringLiteral(
+            "<html><body><form method='post' action='check.cgi'>"
+            "<input type='text' name='user' value='typed'><input type='password' name='pass'>"
+            "<input type='submit' value='Go'></form></body></html>"));
+    server_.addPage(
+        QStringLiteral("/check.cgi"),
+        QStringLiteral(
+            "<html><body><form method='post' action='/step2.cgi'>"
+            "<input type='text' name='city'><select name='size'><option value='s'>Small</option>"
+            "<option value='l'>Large</option></select><input type='submit'></form></body></html>"));
     server_.addPage(QStringLiteral("/step2.cgi"), QStringLiteral("<html><body>done</body></html>"));
     // A page whose script keeps its own copy of the field and submits that copy.
-    server_.addPage(QStringLiteral("/tracked.html"), QStringLiteral(
-        "<html><body><form method='post' action='/tracked.cgi' id='f'>"
-        "<input type='text' name='q' id='q'><input type='hidden' name='copy' id='copy'>"
-        "<input type='submit'></form><script>"
-        "document.getElementById('q').addEventListener('input', e => "
-        "  document.getElementById('copy').value = 'seen:' + e.target.value);"
-        "</script></body></html>"));
+    server_.addPage(
+        QStringLiteral("/tracked.html"),
+        QStringLiteral(
+            "<html><body><form method='post' action='/tracked.cgi' id='f'>"
+            "<input type='text' name='q' id='q'><input type='hidden' name='copy' id='copy'>"
+            "<input type='submit'></form><script>"
+            "document.getElementById('q').addEventListener('input', e => "
+            "  document.getElementById('copy').value = 'seen:' + e.target.value);"
+            "</script></body></html>"));
     server_.addPage(QStringLiteral("/tracked.cgi"), QStringLiteral("<html><body>ok</body></html>"));
 }
 
@@ -117,8 +123,10 @@ void tst_PlaybackWindow::browse(const QString& url)
 
 void tst_PlaybackWindow::loadsSessionsAtStart()
 {
-    writeSession(dir_->path(), QStringLiteral("a.xml"), QStringLiteral("http://h/a"), QString(), QString());
-    writeSession(dir_->path(), QStringLiteral("b.XML"), QStringLiteral("http://h/b"), QString(), QString());
+    writeSession(dir_->path(), QStringLiteral("a.xml"), QStringLiteral("http://h/a"), QString(),
+                 QString());
+    writeSession(dir_->path(), QStringLiteral("b.XML"), QStringLiteral("http://h/b"), QString(),
+                 QString());
     startWindow();
     QCOMPARE(w_->statusText(), QStringLiteral("2 Permanent Record"));
     QCOMPARE(w_->records()->lvwPermanent->topLevelItemCount(), 2);
@@ -132,7 +140,8 @@ void tst_PlaybackWindow::fillsAndSubmitsAChainOfForms()
                  QStringLiteral("user=alice&pass=s%26cret"));
     writeSession(dir_->path(), QStringLiteral("step.xml"),
                  server_.url(QStringLiteral("/check.cgi")).toString(),
-                 QStringLiteral("http://elsewhere/step2.cgi"), QStringLiteral("city=Bergen&size=Large"));
+                 QStringLiteral("http://elsewhere/step2.cgi"),
+                 QStringLiteral("city=Bergen&size=Large"));
     startWindow();
     prompt_->answer(PromptAnswer::Ok).answer(PromptAnswer::Ok);
     browse(login);
@@ -144,7 +153,8 @@ void tst_PlaybackWindow::fillsAndSubmitsAChainOfForms()
     QCOMPARE(server_.requestsFor(QStringLiteral("/step2.cgi")).first().body,
              QByteArray("city=Bergen&size=l"));
     QCOMPARE(prompt_->questions().size(), 2);
-    QCOMPARE(prompt_->questions().first().text, QStringLiteral("Do you want to auto fill-in this form"));
+    QCOMPARE(prompt_->questions().first().text,
+             QStringLiteral("Do you want to auto fill-in this form"));
     QCOMPARE(prompt_->questions().first().title, QStringLiteral("Session=login.xml"));
 }
 
@@ -164,14 +174,21 @@ void tst_PlaybackWindow::scriptTrackedFieldsSeeTheFilledValues()
 void tst_PlaybackWindow::exitAsksAboutTemporaryRecords()
 {
     startWindow();
-    Record record{QStringLiteral("Form"), kSysgenName, QStringLiteral("http://h/x"), QString(),
-                  QString(), QString(), QString()};
+    Record record{QStringLiteral("Form"),
+                  kSysgenName,
+                  QStringLiteral("http://h/x"),
+                  QString(),
+                  QString(),
+                  QString(),
+                  QString()};
     AddRecord(*w_->records()->ListView1, record, w_->records()->counters);
     prompt_->answer(PromptAnswer::No);
     w_->mnuExit_Click();
     QCOMPARE(prompt_->questions().size(), 1);
-    QCOMPARE(prompt_->questions().first().text,
-             QStringLiteral("You have temporary record not saved as permanent yet, do you really want to exit?"));
+    QCOMPARE(
+        prompt_->questions().first().text,
+        QStringLiteral(
+            "You have temporary record not saved as permanent yet, do you really want to exit?"));
     QVERIFY(!app_->isEnding());
     QVERIFY(w_->isVisible());
     prompt_->answer(PromptAnswer::Yes);

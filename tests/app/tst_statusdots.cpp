@@ -17,17 +17,21 @@ void tst_StatusDots::tick_data()
 {
     QTest::addColumn<QString>("before");
     QTest::addColumn<QString>("after");
-    QTest::newRow("three dots grow by two") << "Going to x..." << "Going to x.....";
-    QTest::newRow("no dots") << "Setting is updated" << "Setting is updated..";
+    QTest::newRow("three dots grow by two") << "Going to x..."
+                                            << "Going to x.....";
+    QTest::newRow("no dots") << "Setting is updated"
+                             << "Setting is updated..";
     QTest::newRow("19 dots still grow") << "a" + QString(19, '.') << "a" + QString(21, '.');
     QTest::newRow("20 dots cut back") << "a" + QString(20, '.') << "a.";
     QTest::newRow("21 dots cut back") << "a" + QString(21, '.') << "a.";
     // A URL that ends in dots loses them at the cut-back: they belong to the run.
-    QTest::newRow("url dots join the run") << "Going to http://x/..." + QString(18, '.')
-                                           << "Going to http://x/.";
-    QTest::newRow("empty counts as a dot run") << "" << "..";
+    QTest::newRow("url dots join the run")
+        << "Going to http://x/..." + QString(18, '.') << "Going to http://x/.";
+    QTest::newRow("empty counts as a dot run") << ""
+                                               << "..";
     QTest::newRow("only dots cycle") << QString(20, '.') << ".";
-    QTest::newRow("inner dots untouched") << "a.b" << "a.b..";
+    QTest::newRow("inner dots untouched") << "a.b"
+                                          << "a.b..";
 }
 
 void tst_StatusDots::tick()
