@@ -76,7 +76,8 @@ void TestEngineDouble::completeAllReportsFramesFirst()
     QStringList seen;
     for (const auto& args : spy) {
         QStringList path;
-        for (int i : args.at(0).value<FrameRef>().path())
+        const FrameRef frame = args.at(0).value<FrameRef>(); // outlives the loop below
+        for (int i : frame.path())
             path << QString::number(i);
         seen << QLatin1Char('/') + path.join(QLatin1Char('/')) + QLatin1Char(' ') +
                     args.at(1).toString();
