@@ -2,6 +2,7 @@
 // large collection in one round trip, and a large batched form fill.
 // Run: QTWEBENGINE_DISABLE_SANDBOX=1 xvfb-run -a ./bench_engine  (or QT_QPA_PLATFORM=offscreen)
 
+#include "benchwait.h"
 #include "dom.h"
 #include "engineerror.h"
 #include "fixtureserver.h"
@@ -20,20 +21,6 @@
 using namespace brackenly;
 
 namespace {
-
-bool waitFor(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(2, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
 
 bool loadAndWait(WebEngineBrowser& browser, const QString& url)
 {

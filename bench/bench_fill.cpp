@@ -2,6 +2,7 @@
 // completes, the playback step finds the record, fills the form and clicks its submit button.
 // Run: QTWEBENGINE_DISABLE_SANDBOX=1 xvfb-run -a ./bench_fill  (or QT_QPA_PLATFORM=offscreen)
 
+#include "benchwait.h"
 #include "browser.h"
 #include "fakebrowser.h"
 #include "fakedocument.h"
@@ -30,20 +31,6 @@ namespace {
 
 constexpr int kRuns = 15;
 constexpr int kFields = 500;
-
-bool waitFor(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(1, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
 
 // 500 fields of every kind the fill handles; the first one is recorded.
 QString formPage()

@@ -7,6 +7,7 @@
 // Each measure runs in a process of its own, so no cache carries over.
 // Run: QTWEBENGINE_DISABLE_SANDBOX=1 xvfb-run -a ./bench_harvest
 
+#include "benchwait.h"
 #include "browserapp.h"
 #include "enginecookiejar.h"
 #include "fixtureserver.h"
@@ -43,20 +44,6 @@ constexpr int kImages = 300;
 constexpr int kPages = 100;
 constexpr int kImagesPerPage = 5;
 constexpr int kTimer2Ms = 10;
-
-bool waitFor(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(2, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
 
 // (b): the pages alone, in one view, one after another.
 int bareView(FixtureServer& server, const FixtureServer::Gallery& gallery)
