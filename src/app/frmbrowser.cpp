@@ -7,6 +7,7 @@
 #include "frmabout.h"
 #include "frmhome.h"
 #include "frmproxy.h"
+#include "harvesttexts.h"
 #include "playbackdriver.h"
 #include "prompt.h"
 #include "recordfile.h"
@@ -78,7 +79,7 @@ void frmBrowser::createControls()
     cmdBack->setEnabled(false);
     cmdPlayback = makeButton(Frame1, "cmdPlayback", QStringLiteral("B R O W S E"));
     place(cmdPlayback, 3150, 120, 3150, 495);
-    cmdSaveImage = makeButton(Frame1, "cmdSaveImage", kSaveImageCaption);
+    cmdSaveImage = makeButton(Frame1, "cmdSaveImage", kSaveImageText);
     place(cmdSaveImage, 6300, 120, 3150, 495);
     cmdSaveImage->setEnabled(false);
     cmdImageFolder =

@@ -48,15 +48,20 @@ ScriptRunner::~ScriptRunner()
     failPending(QStringLiteral("the browser is gone"));
 }
 
-QString ScriptRunner::run(const QString& script, int timeoutMs)
+std::shared_ptr<ScriptRunner::Pending> ScriptRunner::startPending()
 {
     if (page_.isNull())
         throw EngineError(QStringLiteral("the page is gone"));
     if (!suspended_.isEmpty())
         throw EngineError(suspended_);
-
     auto pending = std::make_shared<Pending>();
     pending_.append(pending);
+    return pending;
+}
+
+QString ScriptRunner::run(const QString& script, int timeoutMs)
+{
+    auto pending = startPending();
     ++roundTrips_;
     QPointer<ScriptRunner> self(this);
     page_->runJavaScript(script, worldId_, [pending, self](const QVariant& result) {
@@ -85,13 +90,7 @@ void ScriptRunner::await(qint64 key)
 {
     if (early_.removeOne(key))
         return;
-    if (page_.isNull())
-        throw EngineError(QStringLiteral("the page is gone"));
-    if (!suspended_.isEmpty())
-        throw EngineError(suspended_);
-
-    auto pending = std::make_shared<Pending>();
-    pending_.append(pending);
+    auto pending = startPending();
     awaited_.insert(key, pending);
     wait(pending, gTimeoutMs);
     awaited_.remove(key);

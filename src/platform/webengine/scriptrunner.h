@@ -48,6 +48,8 @@ public:
 
 private:
     struct Pending;
+    // A new call in flight; raises when the page is gone or suspended.
+    std::shared_ptr<Pending> startPending();
     // Runs events until pending finishes or the time is up; throws when this runner was
     // destroyed meanwhile.
     void wait(const std::shared_ptr<Pending>& pending, int timeoutMs);
