@@ -88,10 +88,7 @@ int harvestRun(FixtureServer& server, const FixtureServer::Gallery& gallery)
     QWebEngineProfile* profile = sharedProfile();
     downloader.setCookieJar(new EngineCookieJar(profile->cookieStore()));
     downloader.setUserAgent(profile->httpUserAgent().toUtf8());
-    downloader.setCachedBytes([](Browser* page, const QString& src) -> std::optional<QByteArray> {
-        auto* browser = qobject_cast<WebEngineBrowser*>(page);
-        return browser ? browser->cachedBytes(src) : std::nullopt;
-    });
+    downloader.setCachedBytes(&WebEngineBrowser::cachedBytesOf);
     MessageBoxPrompt prompt;
     Services services;
     services.browsers = &browsers;

@@ -115,6 +115,8 @@ void frmBrowser::createControls()
         panels_[i] = new QLabel(StatusBar1);
         panels_[i]->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i + 1));
         panels_[i]->setAccessibleName(QStringLiteral("Status panel %1").arg(i + 1));
+        // A fixed size keeps a new text from relaying out (and repainting) the whole bar.
+        panels_[i]->setFixedHeight(panels_[i]->sizeHint().height());
         StatusBar1->addWidget(panels_[i]);
     }
 

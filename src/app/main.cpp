@@ -27,11 +27,7 @@ int main(int argc, char* argv[])
     downloader.setCookieJar(new brackenly::EngineCookieJar(profile->cookieStore()));
     downloader.setUserAgent(profile->httpUserAgent().toUtf8());
     // Images the page already shows come from the engine's cache, not the server again.
-    downloader.setCachedBytes(
-        [](brackenly::Browser* page, const QString& src) -> std::optional<QByteArray> {
-            auto* browser = qobject_cast<brackenly::WebEngineBrowser*>(page);
-            return browser ? browser->cachedBytes(src) : std::nullopt;
-        });
+    downloader.setCachedBytes(&brackenly::WebEngineBrowser::cachedBytesOf);
     brackenly::DesktopFolderOpener folders;
 
     brackenly::Services services;

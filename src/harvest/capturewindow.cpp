@@ -6,6 +6,7 @@
 #include "statuspacer.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
@@ -26,19 +27,32 @@ CaptureWindow::CaptureWindow(const Services& services, HarvestHost* firstWindow,
     ImgBrowser1 = services_.browsers->create(this);
     ImgBrowser1->setObjectName(QStringLiteral("ImgBrowser1"));
     ImgBrowser1->widget()->setObjectName(QStringLiteral("ImgBrowser1"));
+    ImgBrowser1->setPrefetchImages(true); // every image it shows is saved
     layout->addWidget(ImgBrowser1->widget(), 1);
     statusBar = new QStatusBar(this);
     statusBar->setObjectName(QStringLiteral("CaptureStatusBar"));
     statusBar->setSizeGripEnabled(false);
-    CaptureStatus = new QLabel(statusBar);
+    // The label sits in a holder without a layout: a status bar repaints itself whole on
+    // every layout request, which each new text of a label laid out inside it would post.
+    statusHolder_ = new QWidget(statusBar);
+    CaptureStatus = new QLabel(statusHolder_);
     CaptureStatus->setObjectName(QStringLiteral("CaptureStatus"));
     CaptureStatus->setAccessibleName(QStringLiteral("Capture status"));
-    statusBar->addWidget(CaptureStatus, 1);
+    statusHolder_->setMinimumHeight(CaptureStatus->sizeHint().height());
+    statusHolder_->installEventFilter(this);
+    statusBar->addWidget(statusHolder_, 1);
     layout->addWidget(statusBar);
     resize(640, 480);
 }
 
 CaptureWindow::~CaptureWindow() = default;
+
+bool CaptureWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == statusHolder_ && event->type() == QEvent::Resize)
+        CaptureStatus->setGeometry(statusHolder_->rect());
+    return QWidget::eventFilter(watched, event);
+}
 
 QString CaptureWindow::captureStatus() const
 {
@@ -63,6 +77,15 @@ bool CaptureWindow::saveOne(const QString& src, const QString& path)
     if (!self)
         return false;
     DownloadImageOnce(services_.downloader, src, path, ImgBrowser1);
+    return !self.isNull();
+}
+
+bool CaptureWindow::prepareSaves(const QList<DomImage>& images, const QString& prefix)
+{
+    const QPointer<CaptureWindow> self(this);
+    if (HarvestHost* first = firstWindow_.data())
+        PrepareImageDownloads(services_.downloader, images, first->saveFolder(), ImgBrowser1,
+                              prefix);
     return !self.isNull();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dom.h"
 #include "harvesthost.h"
 #include "services.h"
 
@@ -34,14 +35,21 @@ public:
     static void centerOnScreen(QWidget* window);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void setCaptureStatus(const QString& text);
     // The save step shared by both windows: skips a file that exists, shows "Saving " + src
     // here and in the first window, lets events run and downloads. False when this window
     // was closed meanwhile (the caller must not touch it then).
     bool saveOne(const QString& src, const QString& path);
+    // Lets the downloader fetch the images about to be saved together (see
+    // PrepareImageDownloads). False when this window was closed meanwhile.
+    bool prepareSaves(const QList<DomImage>& images, const QString& prefix = {});
 
     Services services_;
     QPointer<HarvestHost> firstWindow_;
+
+private:
+    QWidget* statusHolder_ = nullptr;
 };
 
 } // namespace brackenly

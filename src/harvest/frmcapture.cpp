@@ -64,6 +64,8 @@ bool frmCapture::CaptureFrames(const FrameRef& target)
 bool frmCapture::CaptureImages(const std::shared_ptr<Document>& doc)
 {
     const QList<DomImage> images = doc->images();
+    if (!prepareSaves(images))
+        return false;
     try {
         for (const DomImage& image : images) {
             if (image.src.trimmed().isEmpty())

@@ -24,7 +24,10 @@ void frmPopup::ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QString
 {
     try {
         const std::shared_ptr<Document> doc = pDisp.document();
-        for (const DomImage& image : doc->images()) {
+        const QList<DomImage> images = doc->images();
+        if (!prepareSaves(images, QStringLiteral("http://")))
+            return;
+        for (const DomImage& image : images) {
             if (image.src.trimmed().isEmpty())
                 continue;
             HarvestHost* first = firstWindow_.data();

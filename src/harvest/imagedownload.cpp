@@ -1,6 +1,7 @@
 #include "imagedownload.h"
 
 #include "imagedownloader.h"
+#include "imagenames.h"
 
 #include <QFileInfo>
 #include <QSet>
@@ -32,6 +33,27 @@ bool DownloadImageOnce(ImageDownloader* downloader, const QString& src, const QS
         return downloader->download(src, path, page);
     } catch (const std::exception&) {
         return false;
+    }
+}
+
+void PrepareImageDownloads(ImageDownloader* downloader, const QList<DomImage>& images,
+                           const QString& folder, Browser* page, const QString& prefix)
+{
+    if (!downloader)
+        return;
+    QStringList srcs;
+    for (const DomImage& image : images) {
+        if (image.src.trimmed().isEmpty() || !image.src.startsWith(prefix))
+            continue;
+        const QString path = ImageFilePath(folder, image.src);
+        if (!path.isEmpty() && !inFlight().contains(path) && !QFileInfo::exists(path))
+            srcs.append(image.src);
+    }
+    if (srcs.isEmpty())
+        return;
+    try {
+        downloader->prepare(srcs, page);
+    } catch (const std::exception&) {
     }
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "dom.h"
+
+#include <QList>
 #include <QString>
 
 namespace brackenly {
@@ -13,6 +16,12 @@ class ImageDownloader;
 // stores nothing.
 bool DownloadImageOnce(ImageDownloader* downloader, const QString& src, const QString& path,
                        Browser* page);
+
+// Tells the downloader which of `images` are about to be saved into `folder` (those with
+// an address starting with `prefix`, a safe name and no file yet), so it may fetch them
+// together. May wait on the engine; failures are left to the downloads themselves.
+void PrepareImageDownloads(ImageDownloader* downloader, const QList<DomImage>& images,
+                           const QString& folder, Browser* page, const QString& prefix = {});
 
 // The file names being downloaded right now (for tests).
 bool IsImageDownloading(const QString& path);

@@ -197,6 +197,9 @@ void ImageHarvester::HarvestDocument(const std::shared_ptr<Document>& doc, Brows
     const QPointer<ImageHarvester> self(this);
     try {
         const QList<DomImage> images = doc->images();
+        PrepareImageDownloads(services_.downloader, images, host_->saveFolder(), page);
+        if (!self || !host_)
+            return;
         QList<DomLink> links;
         bool linksRead = false;
         for (const DomImage& image : images) {

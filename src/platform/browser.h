@@ -58,6 +58,9 @@ public:
     virtual void setSilent(bool silent) = 0;
     virtual bool silent() const = 0;
     virtual void setRegisterAsBrowser(bool on) = 0;
+    // Every image this browser shows is about to be saved: the engine may read their bytes
+    // while the page loads, ahead of the downloads.
+    virtual void setPrefetchImages(bool on) { Q_UNUSED(on); }
 
     // The document at a frame path; raises EngineError (no document, refused frame).
     virtual std::shared_ptr<brackenly::Document> documentAt(const QList<int>& path) = 0;

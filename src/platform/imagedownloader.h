@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace brackenly {
 
@@ -16,6 +17,13 @@ public:
     // or time-out. `page` is the browser showing the image, whose cache, cookies and proxy the
     // download shares; it may be null or die during the wait.
     virtual bool download(const QString& src, const QString& path, Browser* page) = 0;
+    // Says that `srcs` of `page` are about to be downloaded one by one, so a downloader may
+    // fetch them together beforehand. May wait like download().
+    virtual void prepare(const QStringList& srcs, Browser* page)
+    {
+        Q_UNUSED(srcs);
+        Q_UNUSED(page);
+    }
 };
 
 // Opens a folder in the desktop's file manager; no shell is involved.

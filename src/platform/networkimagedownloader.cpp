@@ -14,6 +14,7 @@
 #include <QRandomGenerator>
 #include <QTimer>
 #include <exception>
+#include <limits>
 #include <memory>
 
 #if defined(Q_OS_UNIX)
@@ -233,17 +234,22 @@ bool NetworkImageDownloader::download(const QString& src, const QString& path, B
 
     // The page may be closed while the engine or the network is waited for.
     const QPointer<Browser> livePage(page);
-    if (cachedBytes_ && livePage) {
-        std::optional<QByteArray> bytes;
-        try {
-            bytes = cachedBytes_(livePage.data(), src);
-        } catch (const std::exception&) {
-            bytes.reset();
+    if (livePage) {
+        QByteArray bytes;
+        if (livePage == preparedPage_)
+            bytes = prepared_.take(src);
+        if (bytes.isEmpty() && cachedBytes_) {
+            try {
+                bytes = cachedBytes_(livePage.data(), {src}, std::numeric_limits<qint64>::max())
+                            .value(src);
+            } catch (const std::exception&) {
+                bytes.clear();
+            }
         }
         // An empty answer is no image: storing it would block the real one for good.
-        if (bytes && !bytes->isEmpty()) {
+        if (!bytes.isEmpty()) {
             PartFile part(folder);
-            return part.write(*bytes) && part.commit(path);
+            return part.write(bytes) && part.commit(path);
         }
         if (occupied(path))
             return false;
@@ -266,6 +272,26 @@ bool NetworkImageDownloader::download(const QString& src, const QString& path, B
     if (!fetchInto(*network_, request, timeoutMs_, part) || part.size() == 0)
         return false;
     return part.commit(path);
+}
+
+void NetworkImageDownloader::prepare(const QStringList& srcs, Browser* page)
+{
+    // Whatever an earlier page left unused goes: only one document is harvested at a time.
+    prepared_.clear();
+    preparedPage_ = nullptr;
+    if (!cachedBytes_ || !page || srcs.isEmpty())
+        return;
+    const QPointer<Browser> livePage(page);
+    QHash<QString, QByteArray> found;
+    try {
+        found = cachedBytes_(page, srcs, MaxPreparedBytes);
+    } catch (const std::exception&) {
+        return;
+    }
+    if (!livePage)
+        return;
+    preparedPage_ = livePage;
+    prepared_ = std::move(found);
 }
 
 QByteArray NetworkImageDownloader::pageReferer(Browser* page, const QUrl& target) const

@@ -3,8 +3,11 @@
 #include "imagedownloader.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <functional>
 #include <optional>
@@ -22,10 +25,11 @@ class NetworkImageDownloader : public QObject, public ImageDownloader
 {
     Q_OBJECT
 public:
-    // The bytes of `src` as the page showing it already holds them, or nothing so the
-    // network is used instead. Called only with a live page; may wait on the engine and may
-    // throw (both fall back to the network).
-    using CachedBytes = std::function<std::optional<QByteArray>(Browser* page, const QString& src)>;
+    // The bytes of those of `srcs` the page showing them already holds, up to `maxTotal`
+    // bytes together; the others are left out and the network is used for them. Called only
+    // with a live page; may wait on the engine and may throw (both fall back to the network).
+    using CachedBytes = std::function<QHash<QString, QByteArray>(
+        Browser* page, const QStringList& srcs, qint64 maxTotal)>;
 
     static constexpr int DefaultTimeoutMs = 30000;
     static constexpr int MaxRedirects = 20;
@@ -34,6 +38,10 @@ public:
     ~NetworkImageDownloader() override;
 
     bool download(const QString& src, const QString& path, Browser* page) override;
+    // Takes the bytes of `srcs` from the page's cache in one go; download() uses them.
+    void prepare(const QStringList& srcs, Browser* page) override;
+    // How many bytes prepare() keeps at most.
+    static constexpr qint64 MaxPreparedBytes = 32 * 1024 * 1024;
 
     // The whole download, redirects included, must end within this time (at least 1 ms).
     void setTimeoutMs(int ms);
@@ -65,6 +73,9 @@ private:
     int timeoutMs_ = DefaultTimeoutMs;
     QByteArray userAgent_;
     CachedBytes cachedBytes_;
+    // What prepare() took, for one page, until download() asks for it.
+    QPointer<Browser> preparedPage_;
+    QHash<QString, QByteArray> prepared_;
 };
 
 } // namespace brackenly

@@ -7,6 +7,7 @@
 #include "networkimagedownloader.h"
 #include "popuprouter.h"
 #include "scriptedprompt.h"
+#include "webenginebrowser.h"
 #include "webenginebrowserfactory.h"
 
 #include <QApplication>
@@ -32,6 +33,7 @@ struct CountingDownloader : ImageDownloader
         ++calls;
         return inner.download(src, path, page);
     }
+    void prepare(const QStringList& srcs, Browser* page) override { inner.prepare(srcs, page); }
     NetworkImageDownloader inner;
     int calls = 0;
 };
@@ -70,6 +72,7 @@ void tst_HarvestEngine::galleryRunAndSecondRun()
     WebEngineBrowserFactory browsers;
     CountingDownloader counter;
     counter.inner.setTimeoutMs(5000);
+    counter.inner.setCachedBytes(&WebEngineBrowser::cachedBytesOf);
     ScriptedPrompt prompt;
     Services services;
     services.browsers = &browsers;
@@ -91,6 +94,11 @@ void tst_HarvestEngine::galleryRunAndSecondRun()
     w->cmdSaveImage->click();
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files, QDir::Name), names);
     QCOMPARE(counter.calls, int(names.size())); // a.gif of page2.html was not fetched again
+    // Each image was asked of the server once, by the page showing it: the bytes saved came
+    // from the engine's cache. (a.gif is shown by two pages, so loaded twice.)
+    for (const char* path : {"/g/show.php", "/g/thumbs/t1.gif", "/g/img/p1.gif",
+                             "/g/img/p2.gif", "/g/img/pop.gif"})
+        QVERIFY2(server.requestCount(path) == 1, path);
     QCOMPARE(w->cmdSaveImage->text(), kSaveImageText);
     QVERIFY(!w->gbTimeOut); // every wait ended by a report, not the time-out
     QCOMPARE(server.requestCount("/g/big1.html"), 0);

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -125,31 +126,57 @@ private Q_SLOTS:
     }
     void cacheFirstThenNetwork_data()
     {
-        QTest::addColumn<int>("answer"); // 0 bytes, 1 nothing, 2 throws
-        QTest::newRow("cached") << 0;
-        QTest::newRow("not cached") << 1;
-        QTest::newRow("engine fails") << 2;
+        QTest::addColumn<QString>("answer");   // what the engine's cache does
+        QTest::addColumn<QString>("prepared"); // which page prepare() was told of, if any
+        QTest::addColumn<QStringList>("asked");
+        QTest::addColumn<bool>("fromCache");
+        const QString one = "e.gif";
+        const QString both = "e.gif,f.gif";
+        QTest::newRow("cached") << "bytes"
+                                << "" << QStringList{one} << true;
+        QTest::newRow("not cached") << "nothing"
+                                    << "" << QStringList{one} << false;
+        QTest::newRow("engine fails") << "throws"
+                                      << "" << QStringList{one} << false;
+        // Prepared bytes serve the download without asking the engine again.
+        QTest::newRow("prepared") << "bytes"
+                                  << "this" << QStringList{both} << true;
+        QTest::newRow("prepared, not cached") << "nothing"
+                                              << "this" << QStringList{both, one} << false;
+        QTest::newRow("prepared for another page") << "bytes"
+                                                   << "other" << QStringList{both, one} << true;
     }
     void cacheFirstThenNetwork()
     {
-        QFETCH(int, answer);
-        const bool fromCache = answer == 0;
+        QFETCH(QString, answer);
+        QFETCH(QString, prepared);
+        QFETCH(QStringList, asked);
+        QFETCH(bool, fromCache);
         server_.addImage("/e.gif");
         const QString src = server_.url("/e.gif").toString();
+        const QString other = server_.url("/f.gif").toString();
         FakeBrowser page;
-        QStringList asked;
-        downloader_->setCachedBytes([&](Browser* p, const QString& s) -> std::optional<QByteArray> {
-            asked << (p == &page ? s : "another page");
-            if (answer == 2)
+        FakeBrowser otherPage;
+        QStringList calls;
+        downloader_->setCachedBytes([&](Browser*, const QStringList& srcs, qint64) {
+            calls << QStringList(srcs).replaceInStrings(QRegularExpression(".*/"), "").join(',');
+            if (answer == "throws")
                 throw EngineError("page went away");
-            return answer == 0 ? std::optional<QByteArray>("cached") : std::nullopt;
+            QHash<QString, QByteArray> found;
+            if (answer == "bytes") {
+                for (const QString& s : srcs)
+                    found.insert(s, "cached " + s.toUtf8());
+            }
+            return found;
         });
 
+        if (!prepared.isEmpty())
+            downloader_->prepare({src, other}, prepared == "this" ? &page : &otherPage);
         QVERIFY(downloader_->download(src, dir_.filePath("img.gif"), &page));
 
-        QCOMPARE(asked, QStringList{src});
+        QCOMPARE(calls, asked);
         QCOMPARE(readAll(dir_.filePath("img.gif")),
-                 fromCache ? QByteArray("cached") : FixtureResponse::gif("/e.gif"));
+                 fromCache ? "cached " + src.toUtf8() : FixtureResponse::gif("/e.gif"));
         QCOMPARE(server_.requestCount("/e.gif"), fromCache ? 0 : 1);
     }
     void folderOpener_data()

@@ -146,6 +146,44 @@ private Q_SLOTS:
         QCOMPARE(fromCache.value_or(QByteArray()), cached ? bytes : QByteArray());
         QCOMPARE(server_.requestCount(path), 1);
     }
+    void cachedBytesTogether_data()
+    {
+        QTest::addColumn<bool>("early"); // read while the page loads
+        QTest::newRow("when asked") << false;
+        QTest::newRow("while loading") << true;
+    }
+    void cachedBytesTogether()
+    {
+        QFETCH(bool, early);
+        WebEngineBrowser::setCallTimeoutMs(3000);
+        WebEngineBrowser::setMaxCachedBytes(50 * 1024 * 1024);
+        browser_->setPrefetchImages(early);
+        const QString prefix = QString("/together/%1/").arg(early);
+        QStringList srcs;
+        QString markup;
+        for (int i = 10; i < 30; ++i) { // names of one length: images of one size
+            srcs << url(prefix + QString::number(i) + ".gif");
+            server_.addImage(prefix + QString::number(i) + ".gif");
+            markup += "<img src='" + srcs.last() + "'>";
+        }
+        server_.addPage(prefix + "page.html", markup);
+        QVERIFY(loadAndWait(*browser_, url(prefix + "page.html")));
+        const int requests = server_.totalRequests();
+        const qint64 before = browser_->roundTrips();
+
+        // Asked twice: only one answer fits the limit on the bytes taken together.
+        const QHash<QString, QByteArray> all = browser_->cachedBytes(srcs + srcs, 1 << 20);
+        const qint64 oneGif = FixtureResponse::gif(prefix + "10.gif").size();
+        const QHash<QString, QByteArray> some = browser_->cachedBytes(srcs, oneGif * 3);
+
+        QCOMPARE(browser_->roundTrips() - before, 4); // start and take, twice
+        QCOMPARE(server_.totalRequests(), requests);
+        QCOMPARE(all.size(), srcs.size());
+        for (int i = 0; i < srcs.size(); ++i)
+            QCOMPARE(all.value(srcs[i]),
+                     FixtureResponse::gif(prefix + QString::number(i + 10) + ".gif"));
+        QCOMPARE(some.size(), 3);
+    }
 
 private:
     QString url(const QString& path, const QString& host = QStringLiteral("127.0.0.1")) const

@@ -14,6 +14,8 @@
 #include <QLoggingCategory>
 #include <QTimer>
 #include <QWebEngineHistory>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineView>
 
 namespace brackenly {
@@ -64,6 +66,8 @@ QString helperFunctionScript(const QString& function, const QJsonArray& argument
 }
 
 qint64 gMaxCachedBytes = 50 * 1024 * 1024;
+// What a page reads ahead for images about to be saved, at most.
+constexpr qint64 kMaxPrefetchedBytes = 32 * 1024 * 1024;
 
 // A renderer that already missed one time limit gets this long to answer a trivial script.
 constexpr int kStuckCheckMs = 1000;
@@ -126,6 +130,30 @@ void WebEngineBrowser::GoBack()
     endStuckRenderer();
     if (self && page_)
         page_->triggerAction(QWebEnginePage::Back);
+}
+
+void WebEngineBrowser::setPrefetchImages(bool on)
+{
+    if (!page_)
+        return;
+    static const QString name = QStringLiteral("brackenly-prefetch-images");
+    QWebEngineScriptCollection& scripts = page_->scripts();
+    for (const QWebEngineScript& old : scripts.find(name))
+        scripts.remove(old);
+    if (!on)
+        return;
+    // Read by the helper, in its own world, whenever an image has loaded.
+    QWebEngineScript script;
+    script.setName(name);
+    script.setWorldId(HelperScript::worldId);
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setRunsOnSubFrames(true);
+    script.setSourceCode(
+        QStringLiteral("window.brackenlyEagerImages = Object.freeze({maxBytes: %1, "
+                       "maxTotal: %2});")
+            .arg(gMaxCachedBytes)
+            .arg(kMaxPrefetchedBytes));
+    scripts.insert(script);
 }
 
 void WebEngineBrowser::setSilent(bool silent)
@@ -203,41 +231,65 @@ QJsonValue WebEngineBrowser::call(const QList<int>& path, qint64 token, const QS
 
 std::optional<QByteArray> WebEngineBrowser::cachedBytes(const QString& src)
 {
-    const QUrl url(src);
-    const QString scheme = url.scheme();
-    if (!runner_ || page_.isNull() || !url.isValid() ||
-        (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
-        return std::nullopt;
+    const QHash<QString, QByteArray> found = cachedBytes(QStringList{src}, gMaxCachedBytes);
+    const auto it = found.constFind(src);
+    return it == found.constEnd() ? std::nullopt : std::optional<QByteArray>(*it);
+}
+
+QHash<QString, QByteArray> WebEngineBrowser::cachedBytes(const QStringList& srcs, qint64 maxTotal)
+{
+    QHash<QString, QByteArray> found;
+    QJsonArray wanted;
+    for (const QString& src : srcs) {
+        const QUrl url(src);
+        const QString scheme = url.scheme();
+        if (url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")))
+            wanted.append(src);
+    }
+    if (!runner_ || page_.isNull() || wanted.isEmpty())
+        return found;
 
     const qint64 id = ++lastFetch_;
     const QPointer<WebEngineBrowser> self(this);
     bool started = false;
     try {
-        // The helper keeps the outcome and reports when the fetch settles; the bytes are
-        // taken in one more round trip.
+        // The helper keeps the outcome and reports when every fetch has settled; the bytes
+        // are taken in one more round trip.
         started = runHelper(QStringLiteral("cacheFetch"),
-                            {double(id), src, double(gMaxCachedBytes)}) == QLatin1String("ok");
+                            {double(id), wanted, double(gMaxCachedBytes), double(maxTotal)}) ==
+                  QLatin1String("ok");
         if (!started)
-            return std::nullopt;
+            return found;
         runner_->await(id);
         started = false; // taking it ends it, whatever the answer
         const QString taken = runHelper(QStringLiteral("cacheTake"), {double(id)});
-        if (!taken.startsWith(QLatin1String("b:")))
-            return std::nullopt;
-        const auto decoded = QByteArray::fromBase64Encoding(
-            QStringView(taken).mid(2).toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
-        if (!decoded || decoded.decoded.isEmpty() || decoded.decoded.size() > gMaxCachedBytes)
-            return std::nullopt;
-        return decoded.decoded;
+        if (!taken.startsWith(QLatin1String("j:")))
+            return found;
+        const QJsonObject answer =
+            QJsonDocument::fromJson(QStringView(taken).mid(2).toUtf8()).object();
+        for (auto it = answer.constBegin(); it != answer.constEnd(); ++it) {
+            const auto decoded = QByteArray::fromBase64Encoding(
+                it.value().toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+            if (decoded && !decoded.decoded.isEmpty() && decoded.decoded.size() <= gMaxCachedBytes)
+                found.insert(it.key(), decoded.decoded);
+        }
+        return found;
     } catch (const EngineError& error) {
-        qCDebug(lcEngine) << "no cached bytes for" << src << error.what();
+        qCDebug(lcEngine) << "no cached bytes for" << srcs.size() << "addresses:" << error.what();
     }
     // A fetch given up on is stopped without waiting for the page again.
     if (started && self && page_) {
         page_->runJavaScript(helperFunctionScript(QStringLiteral("cacheDrop"), {double(id)}, false),
                              HelperScript::worldId);
     }
-    return std::nullopt;
+    return found;
+}
+
+QHash<QString, QByteArray> WebEngineBrowser::cachedBytesOf(Browser* page, const QStringList& srcs,
+                                                           qint64 maxTotal)
+{
+    auto* browser = qobject_cast<WebEngineBrowser*>(page);
+    return browser ? browser->cachedBytes(srcs, maxTotal) : QHash<QString, QByteArray>();
 }
 
 void WebEngineBrowser::setMaxCachedBytes(qint64 bytes)

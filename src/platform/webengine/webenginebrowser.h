@@ -3,10 +3,12 @@
 #include "browser.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonValue>
 #include <QPointer>
 #include <QQueue>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
@@ -36,6 +38,7 @@ public:
     void GoBack() override;
     void setSilent(bool silent) override;
     bool silent() const override;
+    void setPrefetchImages(bool on) override;
     void setRegisterAsBrowser(bool on) override { registerAsBrowser_ = on; }
     bool registerAsBrowser() const { return registerAsBrowser_; }
     std::shared_ptr<brackenly::Document> documentAt(const QList<int>& path) override;
@@ -51,6 +54,12 @@ public:
     // CORS), when the answer was not a success, was empty or was larger than
     // maxCachedBytes(), and on every failure.
     std::optional<QByteArray> cachedBytes(const QString& src);
+    // The same for many addresses in one fetch: those the cache gives, up to `maxTotal`
+    // bytes together; the rest are left out.
+    QHash<QString, QByteArray> cachedBytes(const QStringList& srcs, qint64 maxTotal);
+    // cachedBytes() of any browser; nothing for one of another engine.
+    static QHash<QString, QByteArray> cachedBytesOf(brackenly::Browser* page,
+                                                    const QStringList& srcs, qint64 maxTotal);
     // Larger answers are left to the network download; process-wide.
     static void setMaxCachedBytes(qint64 bytes);
     static qint64 maxCachedBytes();

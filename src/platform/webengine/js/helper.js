@@ -280,10 +280,10 @@
         }
     }
 
-    // Bytes of an image the page already loaded, for the adapter, from the engine's cache.
+    // Bytes of images the page already loaded, for the adapter, from the engine's cache.
     // A fetch settles after the call that starts it returns: the outcome waits here under
     // the adapter's id, and a report tells the adapter to take it.
-    const fetches = new Map(); // id -> {settled, bytes, error, controller}
+    const fetches = new Map(); // id -> {settled, found, total, controllers}
 
     async function readCapped(response, controller, maxBytes) {
         // Opaque answers (cross-origin without CORS) cannot be read at all.
@@ -291,8 +291,16 @@
             throw new Error('the answer is opaque');
         if (!response.ok)
             throw new Error('status ' + response.status);
-        if (Number(response.headers.get('content-length')) > maxBytes || !response.body)
+        const length = response.headers.get('content-length');
+        if (Number(length) > maxBytes || !response.body)
             throw new Error('no usable body');
+        // A known, allowed length is read whole, which is much cheaper than chunk by chunk.
+        if (length !== null && /^[0-9]+$/.test(length)) {
+            const whole = new Uint8Array(await response.arrayBuffer());
+            if (whole.length > maxBytes)
+                throw new Error('too large');
+            return whole;
+        }
         const reader = response.body.getReader();
         const chunks = [];
         let total = 0;
@@ -318,26 +326,71 @@
 
     // Same-origin images are asked of the cache alone; the engine allows that mode only
     // same-origin, so other images may reach the network when not cached.
-    function cacheFetch(id, src, maxBytes) {
+    function fetchBytes(src, maxBytes, controllers) {
         let url;
         try {
             url = new URL(src, location.href);
         } catch (error) {
-            return 'no address';
+            return Promise.reject(new Error('no address'));
         }
         if (url.protocol !== 'http:' && url.protocol !== 'https:')
-            return 'no web address';
+            return Promise.reject(new Error('no web address'));
         const controller = new AbortController();
-        const entry = {settled: false, bytes: null, error: '', controller: controller};
-        fetches.set(id, entry);
+        controllers.push(controller);
         const init = url.origin === location.origin
             ? {cache: 'only-if-cached', mode: 'same-origin', credentials: 'include'}
             : {cache: 'force-cache', mode: 'cors', credentials: 'include'};
         init.signal = controller.signal;
-        fetch(url.href, init)
-            .then((response) => readCapped(response, controller, maxBytes))
-            .then((bytes) => { entry.bytes = bytes; },
-                  (error) => { entry.error = String(error && error.message || error); })
+        return fetch(url.href, init).then((response) => readCapped(response, controller, maxBytes));
+    }
+
+    // On a page whose images are about to be saved (the adapter sets `brackenlyEagerImages`
+    // in this world), each image's bytes are read from the cache as soon as it has loaded,
+    // so the save later waits for nothing.
+    const eager = new Map(); // src -> Promise of bytes
+    let eagerTotal = 0;
+    document.addEventListener('load', (event) => {
+        const wanted = win.brackenlyEagerImages;
+        const image = event.target;
+        if (!wanted || !(image instanceof HTMLImageElement))
+            return;
+        const src = image.src;
+        if (!src || eager.has(src) || eagerTotal >= wanted.maxTotal)
+            return;
+        const bytes = fetchBytes(src, wanted.maxBytes, []).then((found) => {
+            eagerTotal += found.length;
+            return found;
+        });
+        bytes.catch(() => {});
+        eager.set(src, bytes);
+    }, true);
+
+    function fetchOne(entry, src, maxBytes, maxTotal) {
+        const early = eager.get(src);
+        eager.delete(src);
+        const bytes = early
+            ? early.then((found) => {
+                eagerTotal -= found.length;
+                return found.length <= maxBytes ? found : Promise.reject(new Error('too large'));
+            }).catch(() => fetchBytes(src, maxBytes, entry.controllers))
+            : fetchBytes(src, maxBytes, entry.controllers);
+        return bytes.then((found) => {
+            // What does not fit the answer is left to the adapter's other ways.
+            if (found.length > 0 && entry.total + found.length <= maxTotal) {
+                entry.found.set(src, found);
+                entry.total += found.length;
+            }
+        }, () => {});
+    }
+
+    // Fetches all of `srcs` together; one report when the last has settled.
+    function cacheFetch(id, srcs, maxBytes, maxTotal) {
+        if (!Array.isArray(srcs))
+            return 'no addresses';
+        const entry = {settled: false, found: new Map(), total: 0, controllers: []};
+        fetches.set(id, entry);
+        const unique = Array.from(new Set(srcs.map(String)));
+        Promise.all(unique.map((src) => fetchOne(entry, src, maxBytes, maxTotal)))
             .finally(() => {
                 entry.settled = true;
                 if (fetches.get(id) === entry)
@@ -353,7 +406,7 @@
         return btoa(parts.join(''));
     }
 
-    // 'b:' and the bytes in base64, or 'e:' and why not.
+    // 'j:' and a JSON object of address -> bytes in base64, or 'e:' and why not.
     function cacheTake(id) {
         const entry = fetches.get(id);
         if (!entry)
@@ -361,16 +414,17 @@
         if (!entry.settled)
             return 'e:not settled';
         fetches.delete(id);
-        if (!entry.bytes || entry.bytes.length === 0)
-            return 'e:' + (entry.error || 'empty');
-        return 'b:' + base64(entry.bytes);
+        const found = {};
+        for (const [src, bytes] of entry.found)
+            found[src] = base64(bytes);
+        return 'j:' + stringify(found);
     }
 
     function cacheDrop(id) {
         const entry = fetches.get(id);
         fetches.delete(id);
         if (entry)
-            entry.controller.abort();
+            entry.controllers.forEach((controller) => controller.abort());
         return '';
     }
 
