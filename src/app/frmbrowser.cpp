@@ -4,6 +4,7 @@
 #include "browserapp.h"
 #include "browsermenus.h"
 #include "centerform.h"
+#include "formrecorder.h"
 #include "frmabout.h"
 #include "frmhome.h"
 #include "frmproxy.h"
@@ -127,6 +128,9 @@ void frmBrowser::createControls()
     place(records_->cmdDelete, 11160, 7320, kRecordButtonWidth, kRecordButtonHeight);
     place(records_->cmdSave, 11160, 8040, kRecordButtonWidth, kRecordButtonHeight);
     place(records_->cmdFill, 11160, 8760, kRecordButtonWidth, kRecordButtonHeight);
+    // "Auto Record Form": submissions of this window's pages become temporary records.
+    new FormRecorder(*wbMyBrowser, *menus_->mnuAutoRecord, *records_->ListView1, records_->counters,
+                     records_);
 
     playbackHost_ = std::make_unique<WindowPlaybackHost>(*this);
     playback_ = new PlaybackDriver(

@@ -8,6 +8,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <utility>
 
 class QWidget;
 
@@ -35,6 +36,17 @@ public:
 private:
     QPointer<Browser> browser_;
     QList<int> path_;
+};
+
+// A form submitted in the top document or in a frame, as the engine is about to send it.
+struct FormSubmission
+{
+    FrameRef frame; // the document that holds the form
+    QString url;    // that document's address
+    QString action; // the form's action as the document model's Action member gives it
+    QString target; // the form's target frame name
+    // The successful controls in submission order, values as typed (a file: its name).
+    QList<std::pair<QString, QString>> fields;
 };
 
 // The embedded web browser control. One per window that shows a page.
@@ -77,6 +89,8 @@ Q_SIGNALS:
     void CommandStateChange(int command, bool enable);
     // The renderer died; the browser stays usable for the next navigation.
     void RenderProcessGone();
+    // A form is being submitted (by the user or by the page's script).
+    void FormSubmitted(const brackenly::FormSubmission& submission);
 
 protected:
     // The engine's new-window request: nullptr blocks it (also when nobody handles it).
@@ -97,3 +111,4 @@ public:
 } // namespace brackenly
 
 Q_DECLARE_METATYPE(brackenly::FrameRef)
+Q_DECLARE_METATYPE(brackenly::FormSubmission)

@@ -26,6 +26,30 @@ void storePair(const QString& piece, qsizetype equals, int n, QStringList& names
     values[n] = piece.mid(equals + 1);
 }
 
+QString encodePostText(const QString& text)
+{
+    static constexpr char16_t kHex[] = u"0123456789ABCDEF";
+    const QByteArray bytes = EncodeWindows1252(text);
+    QString out;
+    out.reserve(bytes.size() * 3);
+    for (const char ch : bytes) {
+        const auto byte = static_cast<unsigned char>(ch);
+        const QChar c(byte);
+        if (isAsciiAlnum(c) || byte == '*' || byte == '-' || byte == '.' || byte == '_') {
+            out += c;
+        } else if (byte == ' ') {
+            out += u'+';
+        } else if (byte == '+') {
+            out += u"%2b"; // UrlDecode reads "%2B" as a blank
+        } else {
+            out += u'%';
+            out += QChar(kHex[byte >> 4]);
+            out += QChar(kHex[byte & 0xF]);
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 QString MakeRecordKey(const QString& url)
@@ -117,6 +141,17 @@ void SplitPostData(const QString& postData, QStringList& names, QStringList& val
         start = amp + 1;
         amp = postData.indexOf(u'&', start);
     }
+}
+
+QString EncodePostData(const QList<std::pair<QString, QString>>& fields)
+{
+    QString out;
+    for (const auto& [name, value] : fields) {
+        if (!out.isEmpty())
+            out += u'&';
+        out += encodePostText(name) + u'=' + encodePostText(value);
+    }
+    return out;
 }
 
 } // namespace brackenly

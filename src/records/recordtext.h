@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <utility>
 
 namespace brackenly {
 
@@ -25,5 +27,10 @@ QString UrlDecode(const QString& text);
 // At most 60 pairs are taken from pieces ended by '&', plus the last piece. Both lists are
 // resized to the number of pairs found; when none is found they are left as they were.
 void SplitPostData(const QString& postData, QStringList& names, QStringList& values);
+
+// The inverse of SplitPostData and UrlDecode: "name=value" pairs joined by '&', each
+// character as its Windows-1252 byte, '+' for a blank, %XX for every byte but an ASCII
+// letter, digit or "*-._". A character outside the code page is stored as '?'.
+QString EncodePostData(const QList<std::pair<QString, QString>>& fields);
 
 } // namespace brackenly

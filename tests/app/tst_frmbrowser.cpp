@@ -6,6 +6,8 @@
 #include "fakebrowserfactory.h"
 #include "fakedocument.h"
 #include "frmbrowser.h"
+#include "recorditems.h"
+#include "recordlist.h"
 #include "recordpanel.h"
 #include "scriptedprompt.h"
 
@@ -43,6 +45,7 @@ private Q_SLOTS:
     void exitWithoutTemporaryRecordsEnds();
     void recordTabSwitchesTheButtons();
     void popupLevelsStackAndUnwind();
+    void recordsSubmissionsWhileMarked();
 
 private:
     frmBrowser* openPopup(frmBrowser* opener);
@@ -367,6 +370,31 @@ void tst_frmBrowser::popupLevelsStackAndUnwind()
     w1->close();
     QTRY_VERIFY(w1.isNull());
     QVERIFY(w_->isVisible());
+}
+
+void tst_frmBrowser::recordsSubmissionsWhileMarked()
+{
+    auto* browser = qobject_cast<FakeBrowser*>(w_->browser());
+    QVERIFY(browser);
+    const FormSubmission submission{FrameRef(browser, {1}),
+                                    QStringLiteral("http://h/in/Login.asp?x=1"),
+                                    QStringLiteral("go.asp"),
+                                    QStringLiteral("right"),
+                                    {{"user", "a b"}, {"pass", "p&w"}}};
+    RecordPanel* records = w_->records();
+    Q_EMIT browser->FormSubmitted(submission);
+    QCOMPARE(records->ListView1->topLevelItemCount(), 0);
+    QVERIFY(!records->counters.gbRecordChanged);
+
+    w_->menus()->mnuAutoRecord->trigger();
+    Q_EMIT browser->FormSubmitted(submission);
+    QCOMPARE(records->ListView1->topLevelItemCount(), 1);
+    QVERIFY(records->counters.gbRecordChanged);
+    Record record;
+    ReadRecordItem(records->ListView1->topLevelItem(0), record);
+    QCOMPARE(record, (Record{"Form", kSysgenName, submission.url, "go.asp", "user=a+b&pass=p%26w",
+                             "", "right"}));
+    QCOMPARE(RecordList::itemKey(records->ListView1->topLevelItem(0)), "http://h/in/login.asp");
 }
 
 QTEST_MAIN(tst_frmBrowser)

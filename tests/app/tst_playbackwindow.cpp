@@ -1,19 +1,24 @@
 #include "browserapp.h"
+#include "browsermenus.h"
 #include "fixtureserver.h"
 #include "frmbrowser.h"
 #include "recorditems.h"
 #include "recordlist.h"
 #include "recordpanel.h"
 #include "scriptedprompt.h"
+#include "webenginebrowser.h"
 #include "webenginebrowserfactory.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWebEnginePage>
 #include <memory>
 
 using namespace brackenly;
@@ -48,6 +53,8 @@ private Q_SLOTS:
     void loadsSessionsAtStart();
     void fillsAndSubmitsAChainOfForms();
     void scriptTrackedFieldsSeeTheFilledValues();
+    void recordedLoginPlaysBack();
+    // Last: the program's exit leaves every later event loop at once.
     void exitAsksAboutTemporaryRecords();
 
 private:
@@ -194,6 +201,40 @@ void tst_PlaybackWindow::exitAsksAboutTemporaryRecords()
     prompt_->answer(PromptAnswer::Yes);
     w_->mnuExit_Click();
     QVERIFY(app_->isEnding());
+}
+
+void tst_PlaybackWindow::recordedLoginPlaysBack()
+{
+    const QString login = server_.url(QStringLiteral("/login.html")).toString();
+    startWindow();
+    w_->menus()->mnuAutoRecord->trigger();
+    browse(login);
+    QTRY_COMPARE_WITH_TIMEOUT(w_->LastCompletedUrl, login, 20000);
+    // The user types and presses the button (through the page's world: typing is not tested).
+    qobject_cast<WebEngineBrowser*>(w_->browser())
+        ->page()
+        ->runJavaScript(QStringLiteral("var f = document.forms[0]; f.user.value = 'Ann B&=+%2B';"
+                                       "f.pass.value = 'p\u00e4\u20acss'; f[2].click();"));
+    QVERIFY(server_.waitForRequest(QStringLiteral("/check.cgi"), 20000));
+    const QByteArray sent = server_.requestsFor(QStringLiteral("/check.cgi")).first().body;
+    QVERIFY2(sent.startsWith("user=Ann+B%26%3D%2B%252B&pass=p%"), sent); // what was typed
+    RecordPanel* records = w_->records();
+    QTRY_COMPARE_WITH_TIMEOUT(records->ListView1->topLevelItemCount(), 1, 10000);
+
+    // "Move Record to Permanent", then a new start: the session file is all that is left.
+    records->SSTab1->setCurrentIndex(1);
+    records->ListView1->setCurrentItem(records->ListView1->topLevelItem(0));
+    records->cmdSave->click();
+    QCOMPARE(records->lvwPermanent->topLevelItemCount(), 1);
+    app_.reset();
+    server_.clearRequests();
+    startWindow();
+    prompt_->answer(PromptAnswer::Ok);
+    browse(login);
+    QVERIFY(server_.waitForRequest(QStringLiteral("/check.cgi"), 20000));
+    QCOMPARE(server_.requestsFor(QStringLiteral("/check.cgi")).first().body, sent);
+    QCOMPARE(prompt_->questions().first().title, QStringLiteral("Session=Session1"));
+    QCOMPARE(w_->records()->ListView1->topLevelItemCount(), 0); // unmarked: nothing recorded
 }
 
 QTEST_MAIN(tst_PlaybackWindow)

@@ -53,6 +53,8 @@ private Q_SLOTS:
     void parse_data();
     void parse();
     void writeIsExactAndReplacesByRename();
+    void postDataRoundTrip_data();
+    void postDataRoundTrip();
 };
 
 void TestRecordText::text_data()
@@ -172,6 +174,39 @@ void TestRecordText::writeIsExactAndReplacesByRename()
              "</Quillmark>\r\n"_ba);
     QCOMPARE(readBytes(oldLink), "old\r\n"_ba);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+void TestRecordText::postDataRoundTrip_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("decoded");
+    QTest::newRow("delimiters") << u"a&b=c&="_s << u"a&b=c&="_s;
+    QTest::newRow("escapes as text") << u"100% %41 %2B %2b"_s << u"100% %41 %2B %2b"_s;
+    QTest::newRow("plus and blanks") << u" a+b  +"_s << u" a+b  +"_s;
+    QTest::newRow("code page") << u"pä€ss ÿ\u0081"_s << u"pä€ss ÿ\u0081"_s;
+    QTest::newRow("line break, markup") << u"a\r\n<b>"_s << u"a\r\n<b>"_s;
+    QTest::newRow("empty") << u""_s << u""_s;
+    QTest::newRow("outside the code page: ?") << u"Ω 漢 😀"_s << u"? ? ?"_s;
+}
+
+void TestRecordText::postDataRoundTrip()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, decoded);
+    // As a name and as a value between ordinary pairs, through a session file.
+    const QString postData = EncodePostData({{"a", "1"}, {typed, typed}, {"z", ""}});
+    QTemporaryDir dir;
+    QVERIFY(
+        WriteTextFile(dir.filePath("r.xml"), BuildRecordXml(with(&Record::Postdata, postData))));
+    QString text;
+    QVERIFY(ReadTextFile(dir.filePath("r.xml"), text));
+    Record parsed;
+    ParseRecordXml(text, parsed);
+    QStringList names, values, got;
+    SplitPostData(parsed.Postdata, names, values);
+    for (qsizetype i = 0; i < names.size(); ++i)
+        got << UrlDecode(names[i]) + u'|' + UrlDecode(values[i]);
+    QCOMPARE(got, QStringList({"a|1", decoded + u'|' + decoded, "z|"}));
 }
 
 QTEST_APPLESS_MAIN(TestRecordText)

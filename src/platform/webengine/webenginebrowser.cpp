@@ -6,6 +6,7 @@
 #include "helperscript.h"
 #include "scriptrunner.h"
 #include "sharedprofile.h"
+#include "submissionmessage.h"
 #include "webenginedocument.h"
 
 #include <QEventLoop>
@@ -365,6 +366,11 @@ void WebEngineBrowser::onHelperMessage(const QJsonObject& message)
     if (kind == QLatin1String("fetched")) {
         if (runner_)
             runner_->notify(qint64(message.value(QStringLiteral("i")).toDouble()));
+        return;
+    }
+    if (kind == QLatin1String("submit")) {
+        if (auto submission = ParseSubmissionMessage(message, this))
+            post([this, s = *submission] { Q_EMIT FormSubmitted(s); });
         return;
     }
     if (kind != QLatin1String("load"))

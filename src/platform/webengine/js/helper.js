@@ -81,6 +81,41 @@
             report({k: 'load', p: path, u: location.href});
     }, true);
 
+    // The action as the document model's Action member gives it: a field named "action"
+    // hides the attribute.
+    function formAction(f) {
+        const action = f.action;
+        return typeof action === 'string' ? action : '[object]';
+    }
+
+    // Form submissions. Before it sends a form the engine builds the list of the successful
+    // controls in order, the submitter included, and shows it in a formdata event: after a
+    // submit event nobody cancelled, and for the page's own form.submit(). This listener is
+    // registered before any page script, so it sees the list before a page's listener adds to
+    // it. A page that builds a FormData of a form raises the event too: of the events of one
+    // form within one task only the first is reported.
+    const formDataEntries = FormData.prototype.entries;
+    const eventFormData = getter(FormDataEvent.prototype, 'formData');
+    const eventTarget = getter(Event.prototype, 'target');
+    const fileName = getter(File.prototype, 'name');
+    const submittedForms = new Set();
+    win.addEventListener('formdata', function (event) {
+        const f = eventTarget.call(event);
+        if (!event.isTrusted || !(f instanceof HTMLFormElement) || submittedForms.has(f))
+            return;
+        if (submittedForms.size === 0)
+            setTimeout(() => submittedForms.clear(), 0);
+        submittedForms.add(f);
+        const path = framePath();
+        if (!path)
+            return;
+        const fields = [];
+        for (const [name, value] of formDataEntries.call(eventFormData.call(event)))
+            fields.push([name, typeof value === 'string' ? value : text(fileName.call(value))]);
+        report({k: 'submit', p: path, u: location.href, a: formAction(f),
+                g: text(formTarget.call(f)), f: fields});
+    }, true);
+
     // Called by the adapter after the top document finished loading: claims the completion
     // when the load listener did not report it (its listeners can be erased by document.open).
     function claimTop() {
@@ -175,10 +210,9 @@
     }
 
     function form(f) {
-        const action = f.action; // a field named "action" hides the attribute
         return {
             i: handleOf(f),
-            a: typeof action === 'string' ? action : '[object]',
+            a: formAction(f),
             d: text(elementId.call(f)),
             g: text(formTarget.call(f)),
             e: list(formElements.call(f), field),
