@@ -397,7 +397,7 @@ void frmBrowser::mnuMaxScreen_Click()
 
 void frmBrowser::mnuAbout_Click()
 {
-    frmAbout about(this);
+    frmAbout about(this, app_.services().programFolder);
     about.exec();
 }
 

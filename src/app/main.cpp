@@ -1,4 +1,5 @@
 #include "browserapp.h"
+#include "datafolder.h"
 #include "desktopfolderopener.h"
 #include "enginecookiejar.h"
 #include "networkimagedownloader.h"
@@ -8,7 +9,6 @@
 #include "webenginebrowserfactory.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
 
@@ -39,7 +39,7 @@ int main(int argc, char* argv[])
     services.prompt = &prompt;
     services.downloader = &downloader;
     services.folders = &folders;
-    services.programFolder = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+    services.programFolder = brackenly::ProgramDataFolder();
 
     brackenly::BrowserApp app(services);
     app.startFirstWindow();
