@@ -24,9 +24,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <algorithm>
 
 #ifndef BRACKENLY_FULL_MENUS
 #define BRACKENLY_FULL_MENUS 0
@@ -37,6 +39,10 @@ namespace brackenly {
 using namespace twips;
 
 namespace {
+
+// The run's progress bar; panel 1 gives up this width and the status bar's gap while it shows.
+constexpr int kRunProgressWidth = 1800;
+constexpr int kStatusGapPixels = 6;
 
 void place(QWidget* w, int left, int top, int width, int height)
 {
@@ -117,6 +123,13 @@ void frmBrowser::createControls()
         panels_[i]->setAccessibleName(QStringLiteral("Status panel %1").arg(i + 1));
         StatusBar1->addWidget(panels_[i]);
     }
+    prgRun = new QProgressBar(StatusBar1);
+    prgRun->setObjectName(QStringLiteral("prgRun"));
+    prgRun->setAccessibleName(QStringLiteral("Image-saving progress"));
+    prgRun->setFormat(QStringLiteral("%v / %m"));
+    prgRun->setFixedWidth(toPixels(kRunProgressWidth));
+    StatusBar1->addPermanentWidget(prgRun);
+    prgRun->hide();
 
     sessionHost_ = std::make_unique<WindowSessionHost>(*this);
     records_ = new RecordPanel(client_, *sessionHost_);
@@ -552,7 +565,10 @@ void frmBrowser::applyLayoutStep(int control, int property, int value, bool* sto
         w->setGeometry(g);
         break;
     case P::Width:
-        if (c == C::Panel1 || c == C::Panel2 || c == C::Panel3)
+        if (c == C::Panel1 && !prgRun->isHidden())
+            w->setFixedWidth(
+                std::max(0, toPixels(value) - toPixels(kRunProgressWidth) - kStatusGapPixels));
+        else if (c == C::Panel1 || c == C::Panel2 || c == C::Panel3)
             w->setFixedWidth(toPixels(value));
         else {
             g.setWidth(toPixels(value));

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -30,10 +31,13 @@ struct CountingDownloader : ImageDownloader
     bool download(const QString& src, const QString& path, Browser* page) override
     {
         ++calls;
+        barHidden += bar && !bar->isVisible();
         return inner.download(src, path, page);
     }
     NetworkImageDownloader inner;
     int calls = 0;
+    QProgressBar* bar = nullptr;
+    int barHidden = 0; // downloads while the run's progress bar was not shown
 };
 } // namespace
 
@@ -79,6 +83,7 @@ void tst_HarvestEngine::galleryRunAndSecondRun()
     services.captureTimeoutMs = 8000;
     BrowserApp app(services);
     frmBrowser* w = app.startFirstWindow();
+    counter.bar = w->prgRun;
     w->gstrSaveFolder = dir.path();
     const QString address = server.url("/g/index.html").toString();
     w->txtUrl->setText(address);
@@ -91,6 +96,8 @@ void tst_HarvestEngine::galleryRunAndSecondRun()
     w->cmdSaveImage->click();
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files, QDir::Name), names);
     QCOMPARE(counter.calls, int(names.size())); // a.gif of page2.html was not fetched again
+    QCOMPARE(counter.barHidden, 0);
+    QVERIFY(w->prgRun->isHidden());
     QCOMPARE(w->cmdSaveImage->text(), kSaveImageText);
     QVERIFY(!w->gbTimeOut); // every wait ended by a report, not the time-out
     QCOMPARE(server.requestCount("/g/big1.html"), 0);
