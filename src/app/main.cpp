@@ -18,6 +18,8 @@ int main(int argc, char* argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Brackenly"));
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
+    // Lets the desktop match the windows to the installed entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.brackenly.Brackenly"));
 
     brackenly::WebEngineBrowserFactory browsers;
     brackenly::MessageBoxPrompt prompt;
