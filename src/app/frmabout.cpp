@@ -15,8 +15,8 @@ frmAbout::frmAbout(QWidget* parent, const QString& dataFolder) : QDialog(parent)
                       "A web browser that saves the images of a page and of the pages one "
                       "link away, fills recorded web forms back in, and switches the HTTP proxy.");
     if (!dataFolder.isEmpty())
-        text +=
-            tr("<br><br>Sessions and settings are kept in:<br>%1").arg(dataFolder.toHtmlEscaped());
+        text += tr("<br><br>Record sessions, settings and the proxy list are kept in:<br>%1")
+                    .arg(dataFolder.toHtmlEscaped());
     auto* label = new QLabel(text, this);
     label->setObjectName(QStringLiteral("lblAbout"));
     label->setWordWrap(true);

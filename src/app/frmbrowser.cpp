@@ -25,9 +25,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <algorithm>
 
 #ifndef BRACKENLY_FULL_MENUS
 #define BRACKENLY_FULL_MENUS 0
@@ -38,6 +40,10 @@ namespace brackenly {
 using namespace twips;
 
 namespace {
+
+// The run's progress bar; panel 1 gives up this width and the status bar's gap while it shows.
+constexpr int kRunProgressWidth = 1800;
+constexpr int kStatusGapPixels = 6;
 
 void place(QWidget* w, int left, int top, int width, int height)
 {
@@ -120,6 +126,13 @@ void frmBrowser::createControls()
         panels_[i]->setFixedHeight(panels_[i]->sizeHint().height());
         StatusBar1->addWidget(panels_[i]);
     }
+    prgRun = new QProgressBar(StatusBar1);
+    prgRun->setObjectName(QStringLiteral("prgRun"));
+    prgRun->setAccessibleName(QStringLiteral("Image-saving progress"));
+    prgRun->setFormat(QStringLiteral("%v / %m"));
+    prgRun->setFixedWidth(toPixels(kRunProgressWidth));
+    StatusBar1->addPermanentWidget(prgRun);
+    prgRun->hide();
 
     sessionHost_ = std::make_unique<WindowSessionHost>(*this);
     records_ = new RecordPanel(client_, *sessionHost_);
@@ -403,7 +416,7 @@ void frmBrowser::mnuMaxScreen_Click()
 
 void frmBrowser::mnuAbout_Click()
 {
-    frmAbout about(this);
+    frmAbout about(this, app_.services().programFolder);
     about.exec();
 }
 
@@ -558,7 +571,10 @@ void frmBrowser::applyLayoutStep(int control, int property, int value, bool* sto
         w->setGeometry(g);
         break;
     case P::Width:
-        if (c == C::Panel1 || c == C::Panel2 || c == C::Panel3)
+        if (c == C::Panel1 && !prgRun->isHidden())
+            w->setFixedWidth(
+                std::max(0, toPixels(value) - toPixels(kRunProgressWidth) - kStatusGapPixels));
+        else if (c == C::Panel1 || c == C::Panel2 || c == C::Panel3)
             w->setFixedWidth(toPixels(value));
         else {
             g.setWidth(toPixels(value));

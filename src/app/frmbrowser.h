@@ -13,6 +13,7 @@
 class QFrame;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QStatusBar;
 
@@ -100,6 +101,7 @@ public:
     QLineEdit* txtUrl = nullptr;
     Browser* wbMyBrowser = nullptr;
     QStatusBar* StatusBar1 = nullptr;
+    QProgressBar* prgRun = nullptr; // beside the panels while an image-saving run is on
     QTimer* Timer1 = nullptr;
 
 Q_SIGNALS:

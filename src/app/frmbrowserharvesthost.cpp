@@ -6,6 +6,7 @@
 #include "harvestrules.h"
 #include "imageharvester.h"
 #include "popuprouter.h"
+#include "runprogress.h"
 
 #include <QAction>
 #include <QLabel>
@@ -141,6 +142,10 @@ void AttachHarvest(frmBrowser* window)
                      &ImageHarvester::mnuSaveImage_Click);
     QObject::connect(window, &frmBrowser::imageFolderClicked, harvester,
                      &ImageHarvester::cmdImageFolder_Click);
+    ShowRunProgress(harvester, window->prgRun);
+    // The bar takes its room from panel 1.
+    QObject::connect(harvester, &ImageHarvester::runStarted, window, &frmBrowser::Form_Resize);
+    QObject::connect(harvester, &ImageHarvester::runFinished, window, &frmBrowser::Form_Resize);
 }
 
 ImageHarvester* HarvesterOf(frmBrowser* window)

@@ -1,4 +1,5 @@
 #include "browserapp.h"
+#include "datafolder.h"
 #include "desktopfolderopener.h"
 #include "enginecookiejar.h"
 #include "networkimagedownloader.h"
@@ -8,7 +9,6 @@
 #include "webenginebrowserfactory.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
 
@@ -18,6 +18,8 @@ int main(int argc, char* argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Brackenly"));
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
+    // Lets the desktop match the windows to the installed entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.brackenly.Brackenly"));
 
     brackenly::WebEngineBrowserFactory browsers;
     brackenly::MessageBoxPrompt prompt;
@@ -35,7 +37,7 @@ int main(int argc, char* argv[])
     services.prompt = &prompt;
     services.downloader = &downloader;
     services.folders = &folders;
-    services.programFolder = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+    services.programFolder = brackenly::ProgramDataFolder();
 
     brackenly::BrowserApp app(services);
     app.startFirstWindow();

@@ -197,6 +197,7 @@ void ImageHarvester::HarvestDocument(const std::shared_ptr<Document>& doc, Brows
     const QPointer<ImageHarvester> self(this);
     try {
         const QList<DomImage> images = doc->images();
+        Q_EMIT itemsFound(int(images.size()));
         PrepareImageDownloads(services_.downloader, images, host_->saveFolder(), page);
         if (!self || !host_)
             return;
@@ -205,8 +206,10 @@ void ImageHarvester::HarvestDocument(const std::shared_ptr<Document>& doc, Brows
         for (const DomImage& image : images) {
             if (!running())
                 return;
-            if (image.src.trimmed().isEmpty())
+            if (image.src.trimmed().isEmpty()) {
+                Q_EMIT itemHandled();
                 continue;
+            }
             SaveImage(image.src, ImageFilePath(host_->saveFolder(), image.src), page);
             if (!self || !host_)
                 return;
@@ -218,14 +221,17 @@ void ImageHarvester::HarvestDocument(const std::shared_ptr<Document>& doc, Brows
             const QString link = FindImageLink(links, image.src);
             if (!link.isEmpty())
                 imageLinks_.append(link);
+            Q_EMIT itemHandled();
         }
 
         const QList<DomLink> all = doc->links();
+        Q_EMIT itemsFound(int(all.size()));
         for (const DomLink& link : all) {
             if (!running())
                 return;
             if (!followLink(*doc, link))
                 return;
+            Q_EMIT itemHandled();
         }
     } catch (const std::exception&) {
         // This document's harvest ends; the scan goes on with the next frame.

@@ -63,6 +63,10 @@ public:
 Q_SIGNALS:
     void runStarted();
     void runFinished();
+    // Progress of the run's page: images and links found (read from a document), and each
+    // one handled (an image saved or passed over, a link followed or skipped).
+    void itemsFound(int count);
+    void itemHandled();
 
 private:
     qint64 nowSeconds() const;

@@ -17,7 +17,9 @@ struct Services
     Prompt* prompt = nullptr;
     ImageDownloader* downloader = nullptr;
     FolderOpener* folders = nullptr;
-    // The folder the session folder, the settings file and the proxy list live in.
+    // The folder the session folder, the settings file, the proxy list and the default image
+    // folder live in: the program folder, or the user's data folder when that cannot be
+    // written (ProgramDataFolder).
     QString programFolder;
     // Timer3: how long an image-saving run waits for a capture window or pop-up.
     int captureTimeoutMs = 50000;

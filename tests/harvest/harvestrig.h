@@ -68,10 +68,13 @@ struct RecordingDownloader : ImageDownloader
     bool download(const QString& src, const QString& path, Browser*) override
     {
         sources << src;
+        if (onDownload)
+            onDownload(src);
         QFile file(path);
         return file.open(QIODevice::WriteOnly | QIODevice::NewOnly) && file.write(src.toUtf8()) > 0;
     }
     QStringList sources;
+    std::function<void(const QString&)> onDownload;
 };
 
 // One window's harvest on the engine double; browsers made for it load the pages added

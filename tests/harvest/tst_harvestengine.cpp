@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,11 +32,14 @@ struct CountingDownloader : ImageDownloader
     bool download(const QString& src, const QString& path, Browser* page) override
     {
         ++calls;
+        barHidden += bar && !bar->isVisible();
         return inner.download(src, path, page);
     }
     void prepare(const QStringList& srcs, Browser* page) override { inner.prepare(srcs, page); }
     NetworkImageDownloader inner;
     int calls = 0;
+    QProgressBar* bar = nullptr;
+    int barHidden = 0; // downloads while the run's progress bar was not shown
 };
 } // namespace
 
@@ -82,6 +86,7 @@ void tst_HarvestEngine::galleryRunAndSecondRun()
     services.captureTimeoutMs = 8000;
     BrowserApp app(services);
     frmBrowser* w = app.startFirstWindow();
+    counter.bar = w->prgRun;
     w->gstrSaveFolder = dir.path();
     const QString address = server.url("/g/index.html").toString();
     w->txtUrl->setText(address);
@@ -99,6 +104,8 @@ void tst_HarvestEngine::galleryRunAndSecondRun()
     for (const char* path : {"/g/show.php", "/g/thumbs/t1.gif", "/g/img/p1.gif",
                              "/g/img/p2.gif", "/g/img/pop.gif"})
         QVERIFY2(server.requestCount(path) == 1, path);
+    QCOMPARE(counter.barHidden, 0);
+    QVERIFY(w->prgRun->isHidden());
     QCOMPARE(w->cmdSaveImage->text(), kSaveImageText);
     QVERIFY(!w->gbTimeOut); // every wait ended by a report, not the time-out
     QCOMPARE(server.requestCount("/g/big1.html"), 0);

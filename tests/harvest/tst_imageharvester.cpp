@@ -1,7 +1,9 @@
 #include "harvestrig.h"
 #include "harvesttexts.h"
+#include "runprogress.h"
 
 #include <QElapsedTimer>
+#include <QProgressBar>
 #include <QTest>
 
 using namespace brackenly;
@@ -20,6 +22,8 @@ private Q_SLOTS:
     void waitEndsByTimeOut();
     void popupRouting_data();
     void popupRouting();
+    void progressBar_data();
+    void progressBar();
 };
 
 void tst_ImageHarvester::scanOrderAndSecondRun()
@@ -201,6 +205,52 @@ void tst_ImageHarvester::popupRouting()
     frmPopup* popup = rig.router->lastCapturePopup();
     QCOMPARE(popup != nullptr, taker == "capture");
     QCOMPARE(got, taker == "capture" ? popup->ImgBrowser1 : taker == "level" ? &level : nullptr);
+}
+
+void tst_ImageHarvester::progressBar_data()
+{
+    QTest::addColumn<bool>("frames");
+    QTest::addColumn<QStringList>("seen"); // the bar as each image downloads
+    // Found: the three images, then the three links; the followed page's image is not counted.
+    QTest::newRow("page") << false << QStringList{"a.jpg 0/3", "b.jpg 2/3", "p.jpg 3/6"};
+    // Each frame's images and links are counted when that frame is read.
+    QTest::newRow("frames") << true << QStringList{"f0.jpg 0/1", "f1.jpg 2/3"};
+}
+
+void tst_ImageHarvester::progressBar()
+{
+    QFETCH(bool, frames);
+    QFETCH(QStringList, seen);
+    HarvestRig rig;
+    QProgressBar bar(rig.host.window());
+    ShowRunProgress(rig.harvester, &bar);
+    QStringList samples;
+    rig.downloader.onDownload = [&](const QString& src) {
+        samples << src.section('/', -1) + ' ' +
+                       (bar.isHidden()
+                            ? QStringLiteral("hidden")
+                            : QStringLiteral("%1/%2").arg(bar.value()).arg(bar.maximum()));
+    };
+    rig.addPage("http://site/page1.html", {"p.jpg"});
+    auto doc = rig.show("http://site/index.html");
+    if (frames) {
+        doc->addImage("top.jpg"); // a frameset is not harvested
+        auto f0 = doc->addFrame("http://site/f0.html");
+        f0->addImage("f0.jpg");
+        f0->addLink("https://site/secure.html");
+        doc->addFrame("http://site/f1.html")->addImage("f1.jpg");
+    } else {
+        for (const char* src : {"a.jpg", "", "b.jpg"})
+            doc->addImage(src);
+        for (const char* href :
+             {"page1.html", "javascript:window.external.AddFavorite()", "ftp://site/x"})
+            doc->addLink(href);
+    }
+    QVERIFY(bar.isHidden());
+    rig.click();
+    QCOMPARE(samples, seen);
+    QVERIFY(bar.isHidden());
+    QCOMPARE(bar.value(), bar.maximum());
 }
 
 QTEST_MAIN(tst_ImageHarvester)

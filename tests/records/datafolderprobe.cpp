@@ -1,0 +1,19 @@
+// Makes the start-up folder choice of the program from wherever this copy lies, creates the
+// session folder in the chosen folder as the first window does, and prints the choice.
+#include "datafolder.h"
+#include "recordfile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTextStream>
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Brackenly"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Brackenly"));
+    QCoreApplication application(argc, argv);
+    const QString folder = brackenly::ProgramDataFolder();
+    const bool made = QDir().mkdir(brackenly::SessionFolderPath(folder));
+    QTextStream(stdout) << folder << '\n';
+    return made ? 0 : 1;
+}
