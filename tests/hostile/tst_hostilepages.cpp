@@ -108,7 +108,6 @@ private:
 void tst_HostilePages::initTestCase()
 {
     QVERIFY(server_.start());
-    WebEngineBrowser::setCallTimeoutMs(1500);
     // Every address that is not a page is an image of its own.
     server_.setHandler("*", [](const FixtureRequest& request) {
         return request.path.endsWith(".html")
