@@ -5,6 +5,7 @@
 #include "frmbrowserharvesthost.h"
 #include "frmhome.h"
 #include "frmproxy.h"
+#include "imagedownloader.h"
 
 #include <QCoreApplication>
 
@@ -13,10 +14,20 @@ namespace brackenly {
 BrowserApp::BrowserApp(Services services, QObject* parent)
     : QObject(parent), services_(std::move(services))
 {
+    if (services_.downloader) {
+        services_.downloader->setFolderRefusedHandler(
+            [this](const QString& folder, const QString& reason) {
+                for (frmBrowser* w : windows())
+                    if (FrmBrowserHarvestHost* host = FrmBrowserHarvestHost::of(w))
+                        host->folderRefused(folder, reason);
+            });
+    }
 }
 
 BrowserApp::~BrowserApp()
 {
+    if (services_.downloader)
+        services_.downloader->setFolderRefusedHandler({});
     // Windows still open when the program ends are discarded without their close steps.
     for (const QPointer<frmBrowser>& w : std::as_const(windows_))
         delete w.data();

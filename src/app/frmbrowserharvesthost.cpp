@@ -4,13 +4,18 @@
 #include "browsermenus.h"
 #include "frmbrowser.h"
 #include "harvestrules.h"
+#include "harvesttexts.h"
 #include "imageharvester.h"
 #include "popuprouter.h"
+#include "prompt.h"
 #include "runprogress.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <utility>
 
 namespace brackenly {
 
@@ -128,6 +133,30 @@ Browser* FrmBrowserHarvestHost::openPopupLevelWindow()
     return OpenPopupLevelWindow(*w_);
 }
 
+void FrmBrowserHarvestHost::folderRefused(const QString& folder, const QString& reason)
+{
+    const auto absolute = [](const QString& path) {
+        return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    };
+    if (!w_->SavingImages || !refusal_.isEmpty() ||
+        absolute(folder) != absolute(w_->gstrSaveFolder))
+        return;
+    refusal_ = QStringLiteral("The images could not be saved to the folder ") +
+               QDir::toNativeSeparators(folder) + QStringLiteral(": ") + reason + u'.';
+    // Every further image would fail alike; the run's loops end at their next check.
+    setSaveImageCaption(kSaveImageText);
+    setSavingImages(false);
+}
+
+void FrmBrowserHarvestHost::runFinished()
+{
+    if (refusal_.isEmpty())
+        return;
+    const QString text = std::exchange(refusal_, QString());
+    if (Prompt* prompt = w_->app().services().prompt)
+        prompt->ask(w_, text, QString(), PromptButtons::Ok, PromptIcon::Exclamation);
+}
+
 void AttachHarvest(frmBrowser* window)
 {
     if (FrmBrowserHarvestHost::of(window))
@@ -146,6 +175,10 @@ void AttachHarvest(frmBrowser* window)
     // The bar takes its room from panel 1.
     QObject::connect(harvester, &ImageHarvester::runStarted, window, &frmBrowser::Form_Resize);
     QObject::connect(harvester, &ImageHarvester::runFinished, window, &frmBrowser::Form_Resize);
+    QObject::connect(harvester, &ImageHarvester::runStarted, host,
+                     &FrmBrowserHarvestHost::runStarted);
+    QObject::connect(harvester, &ImageHarvester::runFinished, host,
+                     &FrmBrowserHarvestHost::runFinished);
 }
 
 ImageHarvester* HarvesterOf(frmBrowser* window)

@@ -46,8 +46,15 @@ public:
     bool programEnding() const override;
     Browser* openPopupLevelWindow() override;
 
+    // The image folder refused a file: a run saving there ends as after a stop click, and
+    // says why once it has ended.
+    void folderRefused(const QString& folder, const QString& reason);
+    void runStarted() { refusal_.clear(); }
+    void runFinished();
+
 private:
     frmBrowser* w_;
+    QString refusal_;
 };
 
 // Gives a main window its harvest: the host, the harvester behind "S A V E    I M A G E",

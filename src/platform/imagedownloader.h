@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace brackenly {
 
@@ -11,6 +12,10 @@ class Browser;
 class ImageDownloader
 {
 public:
+    // Told when a file could not be stored because its folder refuses it (read-only, full,
+    // gone), with the system's reason; a refused or failed fetch is not a refusal.
+    using FolderRefused = std::function<void(const QString& folder, const QString& reason)>;
+
     virtual ~ImageDownloader() = default;
     // Waits (the windows stay responsive) until `src` is stored at `path` or has failed.
     // Never replaces an existing file and leaves no file behind on failure, refusal (4xx/5xx)
@@ -24,6 +29,18 @@ public:
         Q_UNUSED(srcs);
         Q_UNUSED(page);
     }
+
+    void setFolderRefusedHandler(FolderRefused handler) { folderRefused_ = std::move(handler); }
+
+protected:
+    void reportFolderRefused(const QString& folder, const QString& reason) const
+    {
+        if (folderRefused_)
+            folderRefused_(folder, reason);
+    }
+
+private:
+    FolderRefused folderRefused_;
 };
 
 // Opens a folder in the desktop's file manager; no shell is involved.

@@ -86,8 +86,11 @@ public:
                 created_ = true;
                 return;
             }
-            if (!occupied(file_.fileName()))
-                return; // the folder refuses new files; another name will not help
+            if (!occupied(file_.fileName())) {
+                // The folder refuses new files; another name will not help.
+                refusal_ = file_.errorString();
+                return;
+            }
         }
     }
     ~PartFile()
@@ -102,13 +105,15 @@ public:
 
     bool isOpen() const { return file_.isOpen() && !failed_; }
     qint64 size() const { return size_; }
+    // Why the folder took no file or not all of its bytes; "" when it did.
+    const QString& refusal() const { return refusal_; }
 
     bool write(const QByteArray& bytes)
     {
         if (!isOpen())
             return false;
         if (file_.write(bytes) != bytes.size())
-            failed_ = true;
+            fail();
         else
             size_ += bytes.size();
         return !failed_;
@@ -118,17 +123,30 @@ public:
     // could not be written in full (a full disk shows here at the latest).
     bool commit(const QString& target)
     {
-        if (!isOpen() || !file_.flush())
+        if (!isOpen())
             return false;
+        if (!file_.flush()) {
+            fail();
+            return false;
+        }
         file_.close();
-        if (file_.error() != QFileDevice::NoError)
+        if (file_.error() != QFileDevice::NoError) {
+            fail();
             return false;
+        }
         committed_ = moveWithoutReplacing(file_.fileName(), target);
         return committed_;
     }
 
 private:
+    void fail()
+    {
+        failed_ = true;
+        refusal_ = file_.errorString();
+    }
+
     QFile file_;
+    QString refusal_;
     qint64 size_ = 0;
     bool created_ = false;
     bool failed_ = false;
@@ -249,7 +267,9 @@ bool NetworkImageDownloader::download(const QString& src, const QString& path, B
         // An empty answer is no image: storing it would block the real one for good.
         if (!bytes.isEmpty()) {
             PartFile part(folder);
-            return part.write(bytes) && part.commit(path);
+            if (part.write(bytes) && part.commit(path))
+                return true;
+            return refused(part.refusal(), folder);
         }
         if (occupied(path))
             return false;
@@ -268,10 +288,17 @@ bool NetworkImageDownloader::download(const QString& src, const QString& path, B
     // Made before the request: a folder that takes no files costs no request.
     PartFile part(folder);
     if (!part.isOpen())
-        return false;
+        return refused(part.refusal(), folder);
     if (!fetchInto(*network_, request, timeoutMs_, part) || part.size() == 0)
-        return false;
-    return part.commit(path);
+        return refused(part.refusal(), folder);
+    return part.commit(path) || refused(part.refusal(), folder);
+}
+
+bool NetworkImageDownloader::refused(const QString& reason, const QString& folder) const
+{
+    if (!reason.isEmpty())
+        reportFolderRefused(folder, reason);
+    return false;
 }
 
 void NetworkImageDownloader::prepare(const QStringList& srcs, Browser* page)

@@ -68,6 +68,8 @@ public:
 
 private:
     QByteArray pageReferer(Browser* page, const QUrl& target) const;
+    // Reports the folder when it refused the file (a reason is given); always false.
+    bool refused(const QString& reason, const QString& folder) const;
 
     QNetworkAccessManager* network_ = nullptr;
     int timeoutMs_ = DefaultTimeoutMs;

@@ -73,7 +73,9 @@ bool WriteTextFile(const QString& path, const QString& text)
     if (!file.open(QIODevice::WriteOnly))
         return false;
     const QByteArray bytes = EncodeWindows1252(text + kCrLf);
-    if (file.write(bytes) != bytes.size()) {
+    // commit() does not notice bytes that a full disk refused while it flushes them, and
+    // would put the cut-short file in place of the old one: flush and check first.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         file.cancelWriting();
         return false;
     }
