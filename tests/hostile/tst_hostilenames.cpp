@@ -99,8 +99,12 @@ void tst_HostileNames::nothingLeavesTheFolder()
     QVERIFY(QFile::link(top.filePath("outside/planted.gif"), folder + "/planted.gif"));
 
     NetworkImageDownloader downloader;
-    downloader.setCachedBytes(
-        [](Browser*, const QString& src) -> std::optional<QByteArray> { return src.toUtf8(); });
+    downloader.setCachedBytes([](Browser*, const QStringList& srcs, qint64) {
+        QHash<QString, QByteArray> found;
+        for (const QString& src : srcs)
+            found.insert(src, src.toUtf8());
+        return found;
+    });
     FakeBrowserFactory browsers;
     Services services;
     services.browsers = &browsers;

@@ -79,6 +79,7 @@ struct CrashingDownloader : ImageDownloader
                 endProcess(browser->page()->renderProcessPid());
         return inner.download(src, path, page);
     }
+    void prepare(const QStringList& srcs, Browser* page) override { inner.prepare(srcs, page); }
     NetworkImageDownloader inner;
     int calls = 0, crashAt = 0;
 };
@@ -222,10 +223,7 @@ void tst_HostilePages::runsEndAndStayInTheFolder()
     CrashingDownloader downloader;
     downloader.crashAt = page.startsWith("/crash/") ? 3 : 0;
     downloader.inner.setTimeoutMs(3000);
-    downloader.inner.setCachedBytes([](Browser* view, const QString& src) {
-        auto* browser = qobject_cast<WebEngineBrowser*>(view);
-        return browser ? browser->cachedBytes(src) : std::nullopt;
-    });
+    downloader.inner.setCachedBytes(&WebEngineBrowser::cachedBytesOf);
     Services services;
     services.browsers = &browsers;
     services.prompt = &prompt;
