@@ -314,7 +314,9 @@ QString WebEngineBrowser::runHelper(const QString& function, const QJsonArray& a
 
 void WebEngineBrowser::endStuckRenderer()
 {
-    if (!runner_ || page_.isNull() || !runner_->missedAnswer())
+    // Suspect: a call missed its answer, or the page never finished loading (a page that
+    // loops before its load event was never asked anything).
+    if (!runner_ || page_.isNull() || (!runner_->missedAnswer() && !loading_))
         return;
     const QPointer<WebEngineBrowser> self(this);
     try {
@@ -385,6 +387,7 @@ void WebEngineBrowser::onLoadStarted()
 {
     qCDebug(lcEngine) << "load started" << (page_ ? page_->url() : QUrl());
     ++loadGeneration_;
+    loading_ = true;
     if (runner_)
         runner_->resume();
 }
@@ -392,6 +395,7 @@ void WebEngineBrowser::onLoadStarted()
 void WebEngineBrowser::onLoadFinished(bool ok)
 {
     qCDebug(lcEngine) << "load finished" << ok << (page_ ? page_->url() : QUrl());
+    loading_ = false;
     updateBackState();
     if (page_.isNull())
         return;
@@ -423,6 +427,7 @@ void WebEngineBrowser::completeTop(const QString& url)
 void WebEngineBrowser::onRenderProcessTerminated()
 {
     qCDebug(lcEngine) << "renderer terminated";
+    loading_ = false;
     if (runner_)
         runner_->suspend(QStringLiteral("the page's renderer has stopped"));
     writes_ = QJsonArray();

@@ -100,6 +100,7 @@ private:
     qint64 highestNumber_ = 0;
     qint64 lastFetch_ = 0;
     quint64 loadGeneration_ = 0;
+    bool loading_ = false; // between the engine's load started and load finished
     bool backEnabled_ = false;
     bool registerAsBrowser_ = false;
     QQueue<std::function<void()>> events_;
