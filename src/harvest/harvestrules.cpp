@@ -54,16 +54,31 @@ bool startsWithImageTag(const QString& innerHtml)
 
 } // namespace
 
-QString FindImageLink(const QList<DomLink>& links, const QString& src)
+QList<ImageWrappingLink> ImageWrappingLinks(const QList<DomLink>& links)
 {
+    QList<ImageWrappingLink> found;
     for (const DomLink& link : links) {
         if (!startsWithImageTag(link.innerHtml))
             continue;
-        const QString s = ExtractSrc(link.innerHtml);
-        if (!s.trimmed().isEmpty() && MatchImageSrc(src, s))
+        QString s = ExtractSrc(link.innerHtml);
+        if (!s.trimmed().isEmpty())
+            found.append({std::move(s), link.text});
+    }
+    return found;
+}
+
+QString FindImageLink(const QList<ImageWrappingLink>& links, const QString& src)
+{
+    for (const ImageWrappingLink& link : links) {
+        if (MatchImageSrc(src, link.markupSrc))
             return link.text;
     }
     return {};
+}
+
+QString FindImageLink(const QList<DomLink>& links, const QString& src)
+{
+    return FindImageLink(ImageWrappingLinks(links), src);
 }
 
 bool IsScriptLink(const QString& href)

@@ -21,6 +21,17 @@ bool MatchImageSrc(const QString& src, const QString& markupSrc);
 // src; "" when no link wraps it.
 QString FindImageLink(const QList<DomLink>& links, const QString& src);
 
+// A link whose markup starts with an image tag: the src written there and its address.
+struct ImageWrappingLink
+{
+    QString markupSrc;
+    QString text;
+};
+// The links that wrap an image, in page order: what FindImageLink looks at, read once for
+// a document's images instead of once per image.
+QList<ImageWrappingLink> ImageWrappingLinks(const QList<DomLink>& links);
+QString FindImageLink(const QList<ImageWrappingLink>& links, const QString& src);
+
 // A script link: its address holds "javascript:" in any letter case.
 bool IsScriptLink(const QString& href);
 

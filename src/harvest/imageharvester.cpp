@@ -201,7 +201,7 @@ void ImageHarvester::HarvestDocument(const std::shared_ptr<Document>& doc, Brows
         PrepareImageDownloads(services_.downloader, images, host_->saveFolder(), page);
         if (!self || !host_)
             return;
-        QList<DomLink> links;
+        QList<ImageWrappingLink> imageWrappers;
         bool linksRead = false;
         for (const DomImage& image : images) {
             if (!running())
@@ -215,10 +215,10 @@ void ImageHarvester::HarvestDocument(const std::shared_ptr<Document>& doc, Brows
                 return;
             // One read of the links serves every image of the document.
             if (!linksRead) {
-                links = doc->links();
+                imageWrappers = ImageWrappingLinks(doc->links());
                 linksRead = true;
             }
-            const QString link = FindImageLink(links, image.src);
+            const QString link = FindImageLink(imageWrappers, image.src);
             if (!link.isEmpty())
                 imageLinks_.append(link);
             Q_EMIT itemHandled();
