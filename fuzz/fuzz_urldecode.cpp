@@ -29,10 +29,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Lower-case hex digits: "%2B" in capitals is the one escape that means a blank.
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    const QByteArray hex = bytes.toHex();
     QString escaped;
-    for (const char c : bytes)
-        escaped +=
-            u'%' + QString::number(static_cast<unsigned char>(c), 16).rightJustified(2, u'0');
+    escaped.reserve(3 * bytes.size());
+    for (qsizetype i = 0; i < hex.size(); i += 2)
+        escaped.append(u'%').append(QLatin1Char(hex[i])).append(QLatin1Char(hex[i + 1]));
     const ExactText escapedText(escaped);
     FUZZ_CHECK(UrlDecode(escapedText.str()) == DecodeWindows1252(bytes), escaped);
     return 0;
