@@ -2,6 +2,7 @@
 
 #include <QHostAddress>
 #include <QUrl>
+#include <algorithm>
 
 namespace brackenly {
 
@@ -14,6 +15,30 @@ QString withoutBrackets(const QString& host)
     if (host.size() > 2 && host.startsWith(u'[') && host.endsWith(u']'))
         return host.mid(1, host.size() - 2);
     return host;
+}
+
+bool isUnreserved(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+           c == u'-' || c == u'.' || c == u'_' || c == u'~';
+}
+
+// An IPv6 address with an optional zone ("fe80::1%eth0"). QHostAddress alone is too lenient:
+// it stops reading at a NUL ("::1\0junk" passes as "::1") and takes an empty zone.
+bool isIpv6Literal(const QString& text)
+{
+    const qsizetype percent = text.indexOf(u'%');
+    const QStringView address = QStringView(text).left(percent < 0 ? text.size() : percent);
+    for (const QChar c : address) {
+        if (!isUnreserved(c) && c != u':')
+            return false;
+    }
+    if (percent >= 0) {
+        const QStringView zone = QStringView(text).mid(percent + 1);
+        if (zone.isEmpty() || !std::all_of(zone.begin(), zone.end(), isUnreserved))
+            return false;
+    }
+    return QHostAddress(text).protocol() == QAbstractSocket::IPv6Protocol;
 }
 
 } // namespace
@@ -45,7 +70,7 @@ bool IsValidProxyHost(const QString& host)
         return false;
     const QString bare = withoutBrackets(host);
     if (bare.contains(u':'))
-        return QHostAddress(bare).protocol() == QAbstractSocket::IPv6Protocol;
+        return isIpv6Literal(bare);
     if (bare != host)
         return false; // brackets only belong around an IPv6 address
     // toAce applies the host name rules (no blanks, "/", "@", empty labels ...).

@@ -1,6 +1,7 @@
 #include "frmproxy.h"
 
 #include "prompt.h"
+#include "proxyaddress.h"
 #include "proxylist.h"
 #include "proxysetting.h"
 #include "services.h"
@@ -119,12 +120,12 @@ void frmProxy::cmdCancel_Click()
 
 void frmProxy::cmdProxy_Click()
 {
-    const QString next = GetNextProxy(kProxyListFile);
-    const qsizetype colon = next.indexOf(u':');
-    if (colon < 0)
+    QString host;
+    QString port;
+    if (!SplitProxyAddress(GetNextProxy(kProxyListFile), host, port))
         return;
-    txtIP->setText(next.left(colon));
-    txtPort->setText(next.mid(colon + 1));
+    txtIP->setText(host);
+    txtPort->setText(port);
 }
 
 void frmProxy::SwitchOffAtExit()

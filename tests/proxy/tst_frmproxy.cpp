@@ -89,6 +89,10 @@ private Q_SLOTS:
         row("blank host", true, "   ", "8080", "", false);
         row("blank inside host", true, "pro xy", "8080", "");
         row("host and port in host", true, "h:80", "8080", "");
+        QTest::newRow("NUL inside IPv6 host")
+            << true << (QStringLiteral("::1") + QChar(0) + QStringLiteral("junk"))
+            << QStringLiteral("8080") << QString() << true;
+        row("IPv6 with empty zone", true, "fe80::1%", "8080", "");
         row("empty port", true, "h", "", "");
         row("port 0", true, "h", "0", "");
         row("port 65536", true, "h", "65536", "");

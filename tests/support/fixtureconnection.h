@@ -18,6 +18,9 @@ class FixtureServer;
 // thread and deletes itself when the peer goes away.
 class FixtureConnection : public QObject
 {
+    // The server finds its connections among the listener's children by type.
+    Q_OBJECT
+
 public:
     FixtureConnection(QTcpSocket* socket, quint64 id, FixtureServer* server, QObject* parent);
 
