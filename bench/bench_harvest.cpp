@@ -9,14 +9,12 @@
 
 #include "benchwait.h"
 #include "browserapp.h"
-#include "enginecookiejar.h"
+#include "enginesession.h"
 #include "fixtureserver.h"
 #include "frmbrowser.h"
 #include "frmbrowserharvesthost.h"
 #include "networkimagedownloader.h"
 #include "prompt.h"
-#include "sharedprofile.h"
-#include "webenginebrowser.h"
 #include "webenginebrowserfactory.h"
 
 #include <QApplication>
@@ -30,8 +28,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QWebEngineCookieStore>
-#include <QWebEngineProfile>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -82,13 +78,8 @@ int harvestRun(FixtureServer& server, const FixtureServer::Gallery& gallery)
     const QString folder = dir.path() + QStringLiteral("/Image");
     QDir().mkpath(folder);
     WebEngineBrowserFactory browsers;
-    // Set up as the program does: the engine's cookies and user agent, and images the page
-    // already shows taken from the engine's cache.
     NetworkImageDownloader downloader;
-    QWebEngineProfile* profile = sharedProfile();
-    downloader.setCookieJar(new EngineCookieJar(profile->cookieStore()));
-    downloader.setUserAgent(profile->httpUserAgent().toUtf8());
-    downloader.setCachedBytes(&WebEngineBrowser::cachedBytesOf);
+    ShareEngineSession(downloader); // as the program does
     MessageBoxPrompt prompt;
     Services services;
     services.browsers = &browsers;

@@ -1,16 +1,12 @@
 #include "browserapp.h"
 #include "datafolder.h"
 #include "desktopfolderopener.h"
-#include "enginecookiejar.h"
+#include "enginesession.h"
 #include "networkimagedownloader.h"
 #include "prompt.h"
-#include "sharedprofile.h"
-#include "webenginebrowser.h"
 #include "webenginebrowserfactory.h"
 
 #include <QApplication>
-#include <QWebEngineCookieStore>
-#include <QWebEngineProfile>
 
 int main(int argc, char* argv[])
 {
@@ -24,12 +20,7 @@ int main(int argc, char* argv[])
     brackenly::WebEngineBrowserFactory browsers;
     brackenly::MessageBoxPrompt prompt;
     brackenly::NetworkImageDownloader downloader;
-    // Images download with the engine's cookies and user agent, as the page saw them.
-    QWebEngineProfile* profile = brackenly::sharedProfile();
-    downloader.setCookieJar(new brackenly::EngineCookieJar(profile->cookieStore()));
-    downloader.setUserAgent(profile->httpUserAgent().toUtf8());
-    // Images the page already shows come from the engine's cache, not the server again.
-    downloader.setCachedBytes(&brackenly::WebEngineBrowser::cachedBytesOf);
+    brackenly::ShareEngineSession(downloader);
     brackenly::DesktopFolderOpener folders;
 
     brackenly::Services services;

@@ -1,4 +1,5 @@
 #include "browserapp.h"
+#include "enginesession.h"
 #include "fixtureserver.h"
 #include "frmbrowser.h"
 #include "frmbrowserharvesthost.h"
@@ -7,7 +8,6 @@
 #include "networkimagedownloader.h"
 #include "popuprouter.h"
 #include "scriptedprompt.h"
-#include "webenginebrowser.h"
 #include "webenginebrowserfactory.h"
 
 #include <QApplication>
@@ -76,7 +76,7 @@ void tst_HarvestEngine::galleryRunAndSecondRun()
     WebEngineBrowserFactory browsers;
     CountingDownloader counter;
     counter.inner.setTimeoutMs(5000);
-    counter.inner.setCachedBytes(&WebEngineBrowser::cachedBytesOf);
+    ShareEngineSession(counter.inner);
     ScriptedPrompt prompt;
     Services services;
     services.browsers = &browsers;
@@ -101,8 +101,8 @@ void tst_HarvestEngine::galleryRunAndSecondRun()
     QCOMPARE(counter.calls, int(names.size())); // a.gif of page2.html was not fetched again
     // Each image was asked of the server once, by the page showing it: the bytes saved came
     // from the engine's cache. (a.gif is shown by two pages, so loaded twice.)
-    for (const char* path : {"/g/show.php", "/g/thumbs/t1.gif", "/g/img/p1.gif",
-                             "/g/img/p2.gif", "/g/img/pop.gif"})
+    for (const char* path :
+         {"/g/show.php", "/g/thumbs/t1.gif", "/g/img/p1.gif", "/g/img/p2.gif", "/g/img/pop.gif"})
         QVERIFY2(server.requestCount(path) == 1, path);
     QCOMPARE(counter.barHidden, 0);
     QVERIFY(w->prgRun->isHidden());

@@ -6,6 +6,7 @@
 #include "browserapp.h"
 #include "browsermenus.h"
 #include "endprocess.h"
+#include "enginesession.h"
 #include "enginetesting.h"
 #include "fixtureserver.h"
 #include "frmbrowser.h"
@@ -223,7 +224,7 @@ void tst_HostilePages::runsEndAndStayInTheFolder()
     CrashingDownloader downloader;
     downloader.crashAt = page.startsWith("/crash/") ? 3 : 0;
     downloader.inner.setTimeoutMs(3000);
-    downloader.inner.setCachedBytes(&WebEngineBrowser::cachedBytesOf);
+    ShareEngineSession(downloader.inner);
     Services services;
     services.browsers = &browsers;
     services.prompt = &prompt;
