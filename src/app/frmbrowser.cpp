@@ -157,6 +157,21 @@ void frmBrowser::createControls()
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
 
+    using C = LayoutControl;
+    layoutWidgets_ = {{C::Frame1, Frame1},
+                      {C::lblUrl, lblUrl},
+                      {C::txtUrl, txtUrl},
+                      {C::wbMyBrowser, wbMyBrowser->widget()},
+                      {C::SSTab1, records_->SSTab1},
+                      {C::lvwPermanent, records_->lvwPermanent},
+                      {C::ListView1, records_->ListView1},
+                      {C::cmdEdit, records_->cmdEdit},
+                      {C::cmdDelete, records_->cmdDelete},
+                      {C::cmdSave, records_->cmdSave},
+                      {C::cmdFill, records_->cmdFill},
+                      {C::Panel1, panels_[0]},
+                      {C::Panel2, panels_[1]},
+                      {C::Panel3, panels_[2]}};
     client_->setMinimumSize(1, 1);
     resize(toPixels(kClientWidth), toPixels(kClientHeight) + menuBar()->sizeHint().height());
 }
@@ -261,28 +276,6 @@ bool frmBrowser::recordsChanged() const
 bool frmBrowser::hasTemporaryRecords() const
 {
     return records_->ListView1->topLevelItemCount() > 0;
-}
-
-QWidget* frmBrowser::recordWidget(LayoutControl control) const
-{
-    switch (control) {
-    case LayoutControl::SSTab1:
-        return records_->SSTab1;
-    case LayoutControl::lvwPermanent:
-        return records_->lvwPermanent;
-    case LayoutControl::ListView1:
-        return records_->ListView1;
-    case LayoutControl::cmdEdit:
-        return records_->cmdEdit;
-    case LayoutControl::cmdDelete:
-        return records_->cmdDelete;
-    case LayoutControl::cmdSave:
-        return records_->cmdSave;
-    case LayoutControl::cmdFill:
-        return records_->cmdFill;
-    default:
-        return nullptr;
-    }
 }
 
 void frmBrowser::closeEvent(QCloseEvent* event)
@@ -508,49 +501,21 @@ void frmBrowser::Form_Resize()
     in.tabStripHeight = tabStripTw_;
     bool stop = false;
     for (const LayoutStep& step : ComputeLayout(in)) {
-        applyLayoutStep(int(step.control), int(step.property), step.value, &stop);
+        applyLayoutStep(step.control, step.property, step.value, &stop);
         if (stop)
             break; // like a failed assignment: the rest keep their places
     }
 }
 
-void frmBrowser::applyLayoutStep(int control, int property, int value, bool* stop)
+void frmBrowser::applyLayoutStep(LayoutControl c, LayoutProperty p, int value, bool* stop)
 {
     using C = LayoutControl;
     using P = LayoutProperty;
-    const auto c = C(control);
-    const auto p = P(property);
     if ((p == P::Width || p == P::Height) && value < 0) {
         *stop = true;
         return;
     }
-    QWidget* w = nullptr;
-    switch (c) {
-    case C::Frame1:
-        w = Frame1;
-        break;
-    case C::lblUrl:
-        w = lblUrl;
-        break;
-    case C::txtUrl:
-        w = txtUrl;
-        break;
-    case C::wbMyBrowser:
-        w = wbMyBrowser->widget();
-        break;
-    case C::Panel1:
-        w = panels_[0];
-        break;
-    case C::Panel2:
-        w = panels_[1];
-        break;
-    case C::Panel3:
-        w = panels_[2];
-        break;
-    default:
-        w = recordWidget(c);
-        break;
-    }
+    QWidget* w = layoutWidgets_.value(c);
     if (!w)
         return;
     QRect g = w->geometry();

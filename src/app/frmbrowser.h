@@ -4,6 +4,7 @@
 #include "services.h"
 #include "windowlayout.h"
 
+#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
@@ -116,14 +117,14 @@ protected:
 private:
     void createControls();
     void connectSignals();
-    void applyLayoutStep(int control, int property, int value, bool* stop);
+    void applyLayoutStep(LayoutControl c, LayoutProperty p, int value, bool* stop);
     bool Form_QueryUnload();
     bool recordsChanged() const;
-    QWidget* recordWidget(LayoutControl control) const;
     bool hasTemporaryRecords() const;
 
     BrowserApp& app_;
     BrowserMenus* menus_ = nullptr;
+    QHash<LayoutControl, QWidget*> layoutWidgets_; // what each layout step moves
     std::unique_ptr<WindowSessionHost> sessionHost_;
     RecordPanel* records_ = nullptr;
     std::unique_ptr<WindowPlaybackHost> playbackHost_;
