@@ -15,6 +15,7 @@
 #include "frmbrowserharvesthost.h"
 #include "networkimagedownloader.h"
 #include "prompt.h"
+#include "scenegraphbackend.h"
 #include "webenginebrowserfactory.h"
 
 #include <QApplication>
@@ -171,6 +172,7 @@ int main(int argc, char* argv[])
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
+    ChooseSceneGraphBackend(); // as the program does, for both the run and the floor
     const QStringList args = application.arguments();
     if (args.size() > 1) {
         FixtureServer server;

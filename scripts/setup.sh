@@ -12,8 +12,8 @@ fi
 build="${1:-$root/build}"
 
 # clang and its runtimes: the fuzz targets and the sanitizer build (scripts/fuzz.sh, sanitize.sh).
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-dev libqt6sql6-sqlite
-          libgl-dev xvfb xauth sqlite3 wget clang libclang-rt-14-dev)
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-declarative-dev qt6-webengine-dev
+          libqt6sql6-sqlite libgl-dev xvfb xauth sqlite3 wget clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -4,6 +4,7 @@
 #include "enginesession.h"
 #include "networkimagedownloader.h"
 #include "prompt.h"
+#include "scenegraphbackend.h"
 #include "webenginebrowserfactory.h"
 
 #include <QApplication>
@@ -16,6 +17,7 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     // Lets the desktop match the windows to the installed entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.brackenly.Brackenly"));
+    brackenly::ChooseSceneGraphBackend();
 
     brackenly::WebEngineBrowserFactory browsers;
     brackenly::MessageBoxPrompt prompt;
