@@ -23,6 +23,10 @@ inline constexpr int kListLeft = 120, kListTop = 360, kListHeight = 2535;
 inline constexpr int kRecordButtonWidth = 1695, kRecordButtonHeight = 495;
 inline constexpr int kStatusBarHeight = 375;
 inline constexpr int kPanel3Width = 2100;
+// The run's progress bar; panel 1 gives up this width and the status bar's gap (pixels)
+// while it shows.
+inline constexpr int kRunProgressWidth = 1800;
+inline constexpr int kStatusGapPixels = 6;
 inline constexpr int kShownTabHeight = 2895, kShownTabStrip = 300;
 inline constexpr int kHiddenTabHeight = 0, kHiddenTabStrip = 1;
 constexpr int toPixels(int tw)
