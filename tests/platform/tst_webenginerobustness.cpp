@@ -2,6 +2,7 @@
 // the engine's cache.
 
 #include "endprocess.h"
+#include "enginepump.h"
 #include "enginetesting.h"
 #include "fixtureserver.h"
 
@@ -64,6 +65,14 @@ private Q_SLOTS:
         QCOMPARE(gone.count(), 1);
         QVERIFY(browser_->page()->renderProcessPid() != pid);
         QCOMPARE(browser_->document()->links().size(), 1);
+    }
+    // The waits' guard against a lost wake-up of the engine's pump stays armed: should a
+    // later Qt rename or drop the pump's scheduler, this says so.
+    void pumpCanBeWoken()
+    {
+        QVERIFY(loadAndWait(*browser_, url("/a.html")));
+        QVERIFY(EnginePump::nudge());
+        QCOMPARE(browser_->document()->links().size(), 1); // a spare wake-up harms nothing
     }
     void pageGoesAway_data()
     {

@@ -1,6 +1,7 @@
 #include "scriptrunner.h"
 
 #include "engineerror.h"
+#include "enginepump.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -10,6 +11,9 @@ namespace brackenly {
 
 namespace {
 int gTimeoutMs = 5000;
+// A wait this long without an answer wakes the engine's pump (see EnginePump), and again
+// after each such span.
+constexpr int kNudgeMs = 200;
 } // namespace
 
 // Shared between the waiting call and the engine's callback, which may come late (after a
@@ -37,6 +41,7 @@ struct ScriptRunner::Pending
 ScriptRunner::ScriptRunner(QWebEnginePage* page, quint32 worldId, QObject* parent)
     : QObject(parent), page_(page), worldId_(worldId)
 {
+    EnginePump::watch();
     if (page) {
         connect(page, &QObject::destroyed, this,
                 [this] { failPending(QStringLiteral("the page is gone")); });
@@ -122,8 +127,11 @@ void ScriptRunner::wait(const std::shared_ptr<Pending>& pending, int timeoutMs)
         QTimer timer;
         timer.setSingleShot(true);
         connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        QTimer nudge;
+        connect(&nudge, &QTimer::timeout, &nudge, [] { EnginePump::nudge(); });
         pending->loop = &loop;
         timer.start(timeoutMs);
+        nudge.start(kNudgeMs);
         loop.exec();
         pending->loop = nullptr;
     }
