@@ -8,9 +8,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLabel>
-#include <QScreen>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
@@ -87,17 +85,6 @@ bool CaptureWindow::prepareSaves(const QList<DomImage>& images, const QString& p
         PrepareImageDownloads(services_.downloader, images, first->saveFolder(), ImgBrowser1,
                               prefix);
     return !self.isNull();
-}
-
-void CaptureWindow::centerOnScreen(QWidget* window)
-{
-    QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect area = screen->geometry();
-    const QSize size = window->frameGeometry().size();
-    window->move(area.x() + (area.width() - size.width()) / 2,
-                 area.y() + (area.height() - size.height()) / 2);
 }
 
 } // namespace brackenly

@@ -31,9 +31,6 @@ public:
     QString captureStatus() const;
     HarvestHost* firstWindow() const { return firstWindow_.data(); }
 
-    // Places a window in the middle of its screen.
-    static void centerOnScreen(QWidget* window);
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void setCaptureStatus(const QString& text);

@@ -1,5 +1,6 @@
 #include "imageharvester.h"
 
+#include "centerform.h"
 #include "engineerror.h"
 #include "frmcapture.h"
 #include "harvesthost.h"
@@ -112,7 +113,7 @@ void ImageHarvester::openCaptureWindow()
 {
     unloadCaptureWindow();
     capture_ = new frmCapture(services_, host_->firstWindow());
-    CaptureWindow::centerOnScreen(capture_);
+    CenterForm(capture_);
     capture_->show();
     if (QWidget* window = host_->window())
         window->repaint();

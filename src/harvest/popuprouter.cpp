@@ -1,6 +1,7 @@
 #include "popuprouter.h"
 
 #include "browser.h"
+#include "centerform.h"
 #include "frmpopup.h"
 #include "harvesthost.h"
 #include "harvestrules.h"
@@ -55,7 +56,7 @@ Browser* PopupRouter::OpenCapturePopup()
     lastPopup_ = popup;
     popup->ImgBrowser1->setRegisterAsBrowser(true);
     popup->ImgBrowser1->setSilent(true);
-    CaptureWindow::centerOnScreen(popup);
+    CenterForm(popup);
     popup->show();
     if (QWidget* window = host_->window())
         window->repaint();
