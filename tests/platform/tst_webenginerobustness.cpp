@@ -158,12 +158,15 @@ private Q_SLOTS:
     void cachedBytesTogether_data()
     {
         QTest::addColumn<bool>("early"); // read while the page loads
-        QTest::newRow("when asked") << false;
-        QTest::newRow("while loading") << true;
+        QTest::addColumn<int>("roundTrips");
+        QTest::newRow("when asked") << false << 4; // start and take, twice
+        // The page sends the first answer by itself after loading.
+        QTest::newRow("while loading") << true << 2;
     }
     void cachedBytesTogether()
     {
         QFETCH(bool, early);
+        QFETCH(int, roundTrips);
         WebEngineBrowser::setCallTimeoutMs(3000);
         WebEngineBrowser::setMaxCachedBytes(50 * 1024 * 1024);
         browser_->setPrefetchImages(early);
@@ -185,13 +188,109 @@ private Q_SLOTS:
         const qint64 oneGif = FixtureResponse::gif(prefix + "10.gif").size();
         const QHash<QString, QByteArray> some = browser_->cachedBytes(srcs, oneGif * 3);
 
-        QCOMPARE(browser_->roundTrips() - before, 4); // start and take, twice
+        QCOMPARE(browser_->roundTrips() - before, roundTrips);
         QCOMPARE(server_.totalRequests(), requests);
         QCOMPARE(all.size(), srcs.size());
         for (int i = 0; i < srcs.size(); ++i)
             QCOMPARE(all.value(srcs[i]),
                      FixtureResponse::gif(prefix + QString::number(i + 10) + ".gif"));
         QCOMPARE(some.size(), 3);
+    }
+
+    // What a completion handler reads first: from the page's own report on a prefetching page
+    // (the images as they were at the load event, no round trip), asked for otherwise.
+    void completionHandlerReads_data()
+    {
+        QTest::addColumn<bool>("prefetch");
+        QTest::addColumn<bool>("frames");
+        QTest::newRow("prefetching") << true << false;
+        QTest::newRow("prefetching, frameset") << true << true;
+        QTest::newRow("not prefetching") << false << false;
+    }
+    void completionHandlerReads()
+    {
+        QFETCH(bool, prefetch);
+        QFETCH(bool, frames);
+        WebEngineBrowser::setCallTimeoutMs(3000);
+        WebEngineBrowser::setMaxCachedBytes(50 * 1024 * 1024);
+        browser_->setPrefetchImages(prefetch);
+        const QString prefix = QString("/complete/%1%2/").arg(prefetch).arg(frames);
+        QStringList srcs;
+        QString markup;
+        for (int i = 0; i < 5; ++i) {
+            srcs << url(prefix + QString::number(i) + ".gif");
+            server_.addImage(prefix + QString::number(i) + ".gif");
+            markup += "<img src='" + srcs.last() + "'>";
+        }
+        // An image added right after the load event is not part of the completed document.
+        server_.addImage(prefix + "late.gif");
+        markup += "<script>if (window === top) addEventListener('load', function () {"
+                  " setTimeout(function () { var i = new Image(); i.src = '" +
+                  prefix + "late.gif'; document.body.appendChild(i); }, 0); });</script>";
+        server_.addPage(prefix + "page.html", markup);
+        server_.addPage(prefix + "frames.html", "<frameset cols='50%,50%'><frame src='" + prefix +
+                                                    "page.html'><frame src='" + prefix +
+                                                    "page.html'></frameset>");
+
+        struct Read
+        {
+            int frames = -1;
+            QStringList images;
+            QHash<QString, QByteArray> bytes;
+            qint64 roundTrips = -1;
+            QString failure;
+            std::shared_ptr<Document> document;
+        } read;
+        const auto handler = connect(browser_.get(), &Browser::DocumentComplete, this,
+                                     [&](const FrameRef& frame, const QString&) {
+                                         if (!frame.isTop())
+                                             return;
+                                         const qint64 before = browser_->roundTrips();
+                                         try {
+                                             read.document = frame.document();
+                                             read.frames = read.document->frameCount();
+                                             for (const DomImage& image : read.document->images())
+                                                 read.images << image.src;
+                                             read.bytes =
+                                                 browser_->cachedBytes(read.images, 1 << 20);
+                                         } catch (const EngineError& error) {
+                                             read.failure = error.what();
+                                         }
+                                         read.roundTrips = browser_->roundTrips() - before;
+                                     });
+        QVERIFY(loadAndWait(*browser_, url(prefix + (frames ? "frames.html" : "page.html"))));
+        disconnect(handler);
+        QVERIFY2(read.failure.isEmpty(), qPrintable(read.failure));
+
+        if (frames) {
+            QCOMPARE(read.frames, 2);
+            QVERIFY(read.images.isEmpty());
+            // The frames are reached through the reported document, as ever.
+            QCOMPARE(read.document->frame(1)->images().size(), 5);
+        } else {
+            QCOMPARE(read.frames, 0);
+            // Asked, the page may have added the late one already.
+            QCOMPARE(prefetch ? read.images : read.images.mid(0, srcs.size()), srcs);
+            QCOMPARE(read.bytes.size(), read.images.size());
+            for (int i = 0; i < srcs.size(); ++i)
+                QCOMPARE(read.bytes.value(srcs[i]),
+                         FixtureResponse::gif(prefix + QString::number(i) + ".gif"));
+            for (int i = 0; i < srcs.size(); ++i)
+                QCOMPARE(server_.requestCount(prefix + QString::number(i) + ".gif"), 1);
+            // After the handler the page is asked: the late image is there now.
+            QVERIFY(waitUntil([&] { return server_.requestCount(prefix + "late.gif") == 1; }));
+            QVERIFY(waitUntil([&] { return browser_->document()->images().size() == 6; }));
+            QCOMPARE(read.document->images().size(), 6); // the same document, asked
+        }
+        if (prefetch)
+            QCOMPARE(read.roundTrips, 0);
+        else
+            QVERIFY(read.roundTrips >= 5); // open, frames, images, start and take
+
+        // The document of the handler is gone with the next page, though the new one's
+        // identity came in a report too.
+        QVERIFY(loadAndWait(*browser_, url("/a.html")));
+        QVERIFY(failingCall([&] { read.document->images(); }) >= 0);
     }
 
 private:

@@ -1,6 +1,7 @@
 #include "webenginebrowser.h"
 
 #include "browserpage.h"
+#include "completedtop.h"
 #include "endprocess.h"
 #include "engineerror.h"
 #include "helperscript.h"
@@ -66,7 +67,6 @@ QString helperFunctionScript(const QString& function, const QJsonArray& argument
            QStringLiteral(") : 'm'");
 }
 
-qint64 gMaxCachedBytes = 50 * 1024 * 1024;
 // What a page reads ahead for images about to be saved, at most.
 constexpr qint64 kMaxPrefetchedBytes = 32 * 1024 * 1024;
 
@@ -151,8 +151,9 @@ void WebEngineBrowser::setPrefetchImages(bool on)
     script.setRunsOnSubFrames(true);
     script.setSourceCode(
         QStringLiteral("window.brackenlyEagerImages = Object.freeze({maxBytes: %1, "
-                       "maxTotal: %2});")
-            .arg(gMaxCachedBytes)
+                       "maxTotal: %2});\n"
+                       "if (window.brackenlyHelper) window.brackenlyHelper.watchImages();")
+            .arg(maxCachedBytes())
             .arg(kMaxPrefetchedBytes));
     scripts.insert(script);
 }
@@ -170,6 +171,9 @@ bool WebEngineBrowser::silent() const
 
 std::shared_ptr<Document> WebEngineBrowser::documentAt(const QList<int>& path)
 {
+    if (path.isEmpty() && completed_ && completed_->current &&
+        completed_->generation == loadGeneration_)
+        return std::make_shared<WebEngineDocument>(this, path, completed_->token, completed_);
     const QJsonValue token = call(path, 0, QStringLiteral("open"), -1);
     return std::make_shared<WebEngineDocument>(this, path, qint64(token.toDouble()));
 }
@@ -230,77 +234,13 @@ QJsonValue WebEngineBrowser::call(const QList<int>& path, qint64 token, const QS
     return reply.value(QStringLiteral("v"));
 }
 
-std::optional<QByteArray> WebEngineBrowser::cachedBytes(const QString& src)
+void WebEngineBrowser::dropFetch(qint64 id)
 {
-    const QHash<QString, QByteArray> found = cachedBytes(QStringList{src}, gMaxCachedBytes);
-    const auto it = found.constFind(src);
-    return it == found.constEnd() ? std::nullopt : std::optional<QByteArray>(*it);
-}
-
-QHash<QString, QByteArray> WebEngineBrowser::cachedBytes(const QStringList& srcs, qint64 maxTotal)
-{
-    QHash<QString, QByteArray> found;
-    QJsonArray wanted;
-    for (const QString& src : srcs) {
-        const QUrl url(src);
-        const QString scheme = url.scheme();
-        if (url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")))
-            wanted.append(src);
-    }
-    if (!runner_ || page_.isNull() || wanted.isEmpty())
-        return found;
-
-    const qint64 id = ++lastFetch_;
-    const QPointer<WebEngineBrowser> self(this);
-    bool started = false;
-    try {
-        // The helper keeps the outcome and reports when every fetch has settled; the bytes
-        // are taken in one more round trip.
-        started = runHelper(QStringLiteral("cacheFetch"),
-                            {double(id), wanted, double(gMaxCachedBytes), double(maxTotal)}) ==
-                  QLatin1String("ok");
-        if (!started)
-            return found;
-        runner_->await(id);
-        started = false; // taking it ends it, whatever the answer
-        const QString taken = runHelper(QStringLiteral("cacheTake"), {double(id)});
-        if (!taken.startsWith(QLatin1String("j:")))
-            return found;
-        const QJsonObject answer =
-            QJsonDocument::fromJson(QStringView(taken).mid(2).toUtf8()).object();
-        for (auto it = answer.constBegin(); it != answer.constEnd(); ++it) {
-            const auto decoded = QByteArray::fromBase64Encoding(
-                it.value().toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
-            if (decoded && !decoded.decoded.isEmpty() && decoded.decoded.size() <= gMaxCachedBytes)
-                found.insert(it.key(), decoded.decoded);
-        }
-        return found;
-    } catch (const EngineError& error) {
-        qCDebug(lcEngine) << "no cached bytes for" << srcs.size() << "addresses:" << error.what();
-    }
-    // A fetch given up on is stopped without waiting for the page again.
-    if (started && self && page_) {
+    // Not waited for: the page may be what failed.
+    if (page_) {
         page_->runJavaScript(helperFunctionScript(QStringLiteral("cacheDrop"), {double(id)}, false),
                              HelperScript::worldId);
     }
-    return found;
-}
-
-QHash<QString, QByteArray> WebEngineBrowser::cachedBytesOf(Browser* page, const QStringList& srcs,
-                                                           qint64 maxTotal)
-{
-    auto* browser = qobject_cast<WebEngineBrowser*>(page);
-    return browser ? browser->cachedBytes(srcs, maxTotal) : QHash<QString, QByteArray>();
-}
-
-void WebEngineBrowser::setMaxCachedBytes(qint64 bytes)
-{
-    gMaxCachedBytes = bytes;
-}
-
-qint64 WebEngineBrowser::maxCachedBytes()
-{
-    return gMaxCachedBytes;
 }
 
 QString WebEngineBrowser::runHelper(const QString& function, const QJsonArray& arguments)
@@ -370,6 +310,10 @@ void WebEngineBrowser::onHelperMessage(const QJsonObject& message)
             runner_->notify(qint64(message.value(QStringLiteral("i")).toDouble()));
         return;
     }
+    if (kind == QLatin1String("bytes")) {
+        receivePushedBytes(message);
+        return;
+    }
     if (kind == QLatin1String("submit")) {
         if (auto submission = ParseSubmissionMessage(message, this))
             post([this, s = *submission] { Q_EMIT FormSubmitted(s); });
@@ -380,7 +324,40 @@ void WebEngineBrowser::onHelperMessage(const QJsonObject& message)
     const QList<int> path = pathFromJson(message.value(QStringLiteral("p")));
     const QString url = message.value(QStringLiteral("u")).toString();
     qCDebug(lcEngine) << "helper reports" << path << url;
-    post([this, path, url] { Q_EMIT DocumentComplete(FrameRef(this, path), url); });
+    const std::shared_ptr<CompletedTop> completed =
+        path.isEmpty() ? completedTopFrom(message) : nullptr;
+    post([this, path, url, completed] { raiseDocumentComplete(path, url, completed); });
+}
+
+std::shared_ptr<CompletedTop> WebEngineBrowser::completedTopFrom(const QJsonObject& message)
+{
+    const QJsonObject top = message.value(QStringLiteral("s")).toObject();
+    const qint64 token = qint64(top.value(QStringLiteral("t")).toDouble());
+    if (token <= highestNumber_)
+        return nullptr; // a stale document of this browser could hold that number
+    highestNumber_ =
+        std::max({highestNumber_, token, qint64(message.value(QStringLiteral("n")).toDouble())});
+    auto completed = std::make_shared<CompletedTop>();
+    completed->token = token;
+    completed->frames = top.value(QStringLiteral("c")).toInt();
+    for (const QJsonValue& src : top.value(QStringLiteral("i")).toArray())
+        completed->images.append(src.toString());
+    completed->generation = loadGeneration_;
+    if (top.value(QStringLiteral("b")).toBool())
+        pushed_.expect(token);
+    return completed;
+}
+
+void WebEngineBrowser::raiseDocumentComplete(const QList<int>& path, const QString& url,
+                                             const std::shared_ptr<CompletedTop>& completed)
+{
+    const QPointer<WebEngineBrowser> self(this);
+    const std::shared_ptr<CompletedTop> outer = std::exchange(completed_, completed);
+    Q_EMIT DocumentComplete(FrameRef(this, path), url);
+    if (completed)
+        completed->current = false;
+    if (self)
+        completed_ = outer;
 }
 
 void WebEngineBrowser::onLoadStarted()
@@ -388,6 +365,10 @@ void WebEngineBrowser::onLoadStarted()
     qCDebug(lcEngine) << "load started" << (page_ ? page_->url() : QUrl());
     ++loadGeneration_;
     loading_ = true;
+    // Bytes of the document that goes; a save still waiting for them is let go.
+    if (const qint64 token = pushed_.expected(); token && runner_)
+        runner_->notify(-token);
+    pushed_.clear();
     if (runner_)
         runner_->resume();
 }
@@ -428,6 +409,7 @@ void WebEngineBrowser::onRenderProcessTerminated()
 {
     qCDebug(lcEngine) << "renderer terminated";
     loading_ = false;
+    pushed_.clear();
     if (runner_)
         runner_->suspend(QStringLiteral("the page's renderer has stopped"));
     writes_ = QJsonArray();

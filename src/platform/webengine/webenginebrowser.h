@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browser.h"
+#include "pushedimages.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -10,6 +11,7 @@
 #include <QQueue>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QWebEnginePage;
@@ -18,6 +20,7 @@ class QWebEngineView;
 namespace brackenly {
 
 class BrowserPage;
+struct CompletedTop;
 class ScriptRunner;
 
 // The browser control on Qt WebEngine: a view with its own page on the shared profile.
@@ -47,6 +50,8 @@ public:
     QWebEnginePage* page() const;
     // Document-model round trips made so far (the page's own bookkeeping excluded).
     qint64 roundTrips() const;
+    // Counts the loads started; a document of an earlier load is gone.
+    quint64 loadGeneration() const { return loadGeneration_; }
 
     // The bytes of an http(s) address as the top document's cache holds them (an image the
     // page loaded), waiting like a document-model call. Nothing when the engine cannot give
@@ -55,7 +60,9 @@ public:
     // maxCachedBytes(), and on every failure.
     std::optional<QByteArray> cachedBytes(const QString& src);
     // The same for many addresses in one fetch: those the cache gives, up to `maxTotal`
-    // bytes together; the rest are left out.
+    // bytes together; the rest are left out. A prefetching page (setPrefetchImages) sends
+    // the bytes of its top document's images by itself after its load event: those are
+    // taken first, without a round trip.
     QHash<QString, QByteArray> cachedBytes(const QStringList& srcs, qint64 maxTotal);
     // cachedBytes() of any browser; nothing for one of another engine.
     static QHash<QString, QByteArray> cachedBytesOf(brackenly::Browser* page,
@@ -88,6 +95,14 @@ private:
     QString runHelper(const QString& function, const QJsonArray& arguments);
     void updateBackState();
     void completeTop(const QString& url);
+    // The completion of the top document as the helper of a prefetching page reported it;
+    // null when the report carried none or its token may have been handed out before.
+    std::shared_ptr<CompletedTop> completedTopFrom(const QJsonObject& message);
+    void raiseDocumentComplete(const QList<int>& path, const QString& url,
+                               const std::shared_ptr<CompletedTop>& completed);
+    QHash<QString, QByteArray> takePushedBytes(const QStringList& srcs, qint64 maxTotal);
+    void receivePushedBytes(const QJsonObject& message);
+    void dropFetch(qint64 id);
     // Browser events are raised from the event loop, in the order they happened, never from
     // inside the engine's own callbacks.
     void post(std::function<void()> event);
@@ -104,6 +119,9 @@ private:
     bool backEnabled_ = false;
     bool registerAsBrowser_ = false;
     QQueue<std::function<void()>> events_;
+    PushedImages pushed_;
+    // Set while the DocumentComplete it belongs to is raised.
+    std::shared_ptr<CompletedTop> completed_;
 };
 
 } // namespace brackenly

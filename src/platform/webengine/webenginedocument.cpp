@@ -1,5 +1,6 @@
 #include "webenginedocument.h"
 
+#include "completedtop.h"
 #include "engineerror.h"
 #include "webenginebrowser.h"
 
@@ -54,9 +55,18 @@ QJsonObject write(const char* kind, ElementId element)
 
 } // namespace
 
-WebEngineDocument::WebEngineDocument(WebEngineBrowser* browser, QList<int> path, qint64 token)
-    : browser_(browser), path_(std::move(path)), token_(token)
+WebEngineDocument::WebEngineDocument(WebEngineBrowser* browser, QList<int> path, qint64 token,
+                                     std::shared_ptr<const CompletedTop> completed)
+    : browser_(browser), path_(std::move(path)), token_(token), completed_(std::move(completed))
 {
+}
+
+const CompletedTop* WebEngineDocument::completed() const
+{
+    if (!completed_ || !completed_->current || browser_.isNull() ||
+        browser_->loadGeneration() != completed_->generation)
+        return nullptr;
+    return completed_.get();
 }
 
 WebEngineBrowser& WebEngineDocument::browser() const
@@ -78,6 +88,8 @@ QString WebEngineDocument::url()
 
 int WebEngineDocument::frameCount()
 {
+    if (const CompletedTop* top = completed())
+        return top->frames;
     return call(QStringLiteral("frames")).toInt();
 }
 
@@ -93,6 +105,13 @@ std::shared_ptr<Document> WebEngineDocument::frame(int index)
 
 QList<DomImage> WebEngineDocument::images()
 {
+    if (const CompletedTop* top = completed()) {
+        QList<DomImage> images;
+        images.reserve(top->images.size());
+        for (const QString& src : top->images)
+            images.append({src});
+        return images;
+    }
     const QJsonArray array = call(QStringLiteral("images")).toArray();
     QList<DomImage> images;
     images.reserve(array.size());

@@ -4,10 +4,12 @@
 
 #include <QJsonValue>
 #include <QPointer>
+#include <memory>
 
 namespace brackenly {
 
 class WebEngineBrowser;
+struct CompletedTop;
 
 // A document of a WebEngineBrowser: the frame path from the top and the identity the helper
 // gave the document when it was first reached. Once the path leads to another document
@@ -15,7 +17,10 @@ class WebEngineBrowser;
 class WebEngineDocument : public Document
 {
 public:
-    WebEngineDocument(WebEngineBrowser* browser, QList<int> path, qint64 token);
+    // `completed`: what the page reported of this document with its completion, read
+    // instead of asking while that completion is being handled.
+    WebEngineDocument(WebEngineBrowser* browser, QList<int> path, qint64 token,
+                      std::shared_ptr<const CompletedTop> completed = nullptr);
 
     const QList<int>& path() const { return path_; }
 
@@ -38,10 +43,12 @@ public:
 private:
     WebEngineBrowser& browser() const;
     QJsonValue call(const QString& op, const QJsonValue& argument = QJsonValue());
+    const CompletedTop* completed() const;
 
     QPointer<WebEngineBrowser> browser_;
     QList<int> path_;
     qint64 token_;
+    std::shared_ptr<const CompletedTop> completed_;
 };
 
 } // namespace brackenly

@@ -71,14 +71,28 @@
     // One completion per document. Registered before any page script, so a page's own load
     // listeners (capture phase or not) run after this one and cannot stop it; events a page
     // dispatches itself are not trusted.
+    //
+    // On a page whose images are about to be saved (see `eager` below), the report of the top
+    // document carries what its completion handler reads first (identity, frame count,
+    // images), and the images' bytes follow in one more report: the handler then waits for
+    // no call to the page, which is busy for a while after its load event.
     let reported = false;
     win.addEventListener('load', function (event) {
         if (!event.isTrusted || reported || event.target !== win.document)
             return;
         reported = true;
         const path = framePath();
-        if (path)
-            report({k: 'load', p: path, u: location.href});
+        if (!path)
+            return;
+        const message = {k: 'load', p: path, u: location.href};
+        if (win.brackenlyEagerImages && path.length === 0) {
+            const doc = win.document;
+            const token = tokenOf(doc);
+            const images = ops.images(doc);
+            message.s = {t: token, c: win.length, i: images, b: pushBytes(token, images)};
+            message.n = next;
+        }
+        report(message);
     }, true);
 
     // The action as the document model's Action member gives it: a field named "action"
@@ -127,7 +141,9 @@
 
     // Handles and identity tokens come from one counter. The adapter passes the highest
     // number it has seen, so numbers are never reused after the top document is replaced.
-    let next = 1;
+    // A later document starts higher, so the token a load report carries is normally new to
+    // the adapter as well (it ignores one that is not).
+    let next = Date.now() * 1024;
     const elements = new Map(); // handle -> WeakRef(element)
     const handles = new WeakMap(); // element -> handle
     const tokens = new WeakMap(); // document -> identity token
@@ -379,25 +395,97 @@
     }
 
     // On a page whose images are about to be saved (the adapter sets `brackenlyEagerImages`
-    // in this world), each image's bytes are read from the cache as soon as it has loaded,
-    // so the save later waits for nothing.
+    // in this world), each image's bytes are read ahead, so the save later waits for nothing:
+    // a same-origin image as soon as the parser or a script adds it (the read joins the
+    // page's own request in the engine's cache, so the server is asked once), any other once
+    // it has loaded.
     const eager = new Map(); // src -> Promise of bytes
     let eagerTotal = 0;
-    document.addEventListener('load', (event) => {
+    function readAhead(image, added) {
         const wanted = win.brackenlyEagerImages;
-        const image = event.target;
         if (!wanted || !(image instanceof HTMLImageElement))
             return;
         const src = image.src;
         if (!src || eager.has(src) || eagerTotal >= wanted.maxTotal)
             return;
-        const bytes = fetchBytes(src, wanted.maxBytes, []).then((found) => {
+        let url;
+        try {
+            url = new URL(src);
+        } catch (error) {
+            return;
+        }
+        const sameOrigin = url.origin === location.origin;
+        if (added && !sameOrigin)
+            return; // its load event will do
+        const bytes = (added
+            ? fetchAhead(url.href, wanted.maxBytes)
+            : fetchBytes(src, wanted.maxBytes, [])).then((found) => {
             eagerTotal += found.length;
             return found;
         });
         bytes.catch(() => {});
         eager.set(src, bytes);
-    }, true);
+    }
+    function fetchAhead(href, maxBytes) {
+        const controller = new AbortController();
+        const init = {cache: 'force-cache', mode: 'same-origin', credentials: 'include',
+                      signal: controller.signal};
+        return fetch(href, init).then((response) => readCapped(response, controller, maxBytes));
+    }
+    document.addEventListener('load', (event) => readAhead(event.target, false), true);
+    let watching = false;
+    function watchImages() {
+        if (watching || !win.brackenlyEagerImages)
+            return '';
+        watching = true;
+        new MutationObserver((records) => {
+            for (const record of records) {
+                for (const node of record.addedNodes) {
+                    if (node instanceof HTMLImageElement)
+                        readAhead(node, true);
+                    else if (node instanceof Element)
+                        node.querySelectorAll('img').forEach((img) => readAhead(img, true));
+                }
+            }
+        }).observe(document, {childList: true, subtree: true});
+        return '';
+    }
+
+    // Sends the bytes of the images among `images` read so far, or settling within a moment,
+    // in one report, at most `kMaxPushedBytes` together. Returns whether a report will come.
+    const kMaxPushedBytes = 2 * 1024 * 1024;
+    const kPushWaitMs = 500;
+    function pushBytes(token, images) {
+        const srcs = Array.from(new Set(images)).filter((src) => eager.has(src));
+        if (srcs.length === 0)
+            return false;
+        const found = new Map();
+        const settled = srcs.map((src) => eager.get(src).then((bytes) => {
+            found.set(src, bytes);
+        }, () => {}));
+        let timer = 0;
+        const limit = new Promise((resolve) => {
+            timer = setTimeout(resolve, kPushWaitMs);
+        });
+        Promise.race([Promise.all(settled), limit]).then(() => {
+            clearTimeout(timer);
+            const out = {};
+            let total = 0;
+            for (const src of srcs) {
+                const bytes = found.get(src);
+                if (!bytes)
+                    continue; // still reading: left for a later fetch
+                eager.delete(src);
+                eagerTotal -= bytes.length;
+                if (bytes.length > 0 && total + bytes.length <= kMaxPushedBytes) {
+                    out[src] = base64(bytes);
+                    total += bytes.length;
+                }
+            }
+            report({k: 'bytes', t: token, b: out});
+        });
+        return true;
+    }
 
     function fetchOne(entry, src, maxBytes, maxTotal) {
         const early = eager.get(src);
@@ -469,7 +557,10 @@
             cacheFetch: cacheFetch,
             cacheTake: cacheTake,
             cacheDrop: cacheDrop,
+            watchImages: watchImages,
         }),
         enumerable: false,
     });
+    // The adapter's setting may have come first, or comes next and calls watchImages().
+    watchImages();
 })();
