@@ -401,6 +401,10 @@
     // it has loaded.
     const eager = new Map(); // src -> Promise of bytes
     let eagerTotal = 0;
+    // Reads started ahead whose size is not known yet; beyond this many, images wait for
+    // their load event, so a page adding thousands at once is not read all at once.
+    const kMaxAhead = 32;
+    let ahead = 0;
     function readAhead(image, added) {
         const wanted = win.brackenlyEagerImages;
         if (!wanted || !(image instanceof HTMLImageElement))
@@ -414,12 +418,17 @@
         } catch (error) {
             return;
         }
-        const sameOrigin = url.origin === location.origin;
-        if (added && !sameOrigin)
+        if (added && (url.origin !== location.origin || ahead >= kMaxAhead))
             return; // its load event will do
-        const bytes = (added
-            ? fetchAhead(url.href, wanted.maxBytes)
-            : fetchBytes(src, wanted.maxBytes, [])).then((found) => {
+        let bytes;
+        if (added) {
+            ++ahead;
+            bytes = fetchAhead(url.href, wanted.maxBytes);
+            bytes.then(() => --ahead, () => --ahead);
+        } else {
+            bytes = fetchBytes(src, wanted.maxBytes, []);
+        }
+        bytes = bytes.then((found) => {
             eagerTotal += found.length;
             return found;
         });
