@@ -63,8 +63,9 @@ WebEngineDocument::WebEngineDocument(WebEngineBrowser* browser, QList<int> path,
 
 const CompletedTop* WebEngineDocument::completed() const
 {
+    // Queued writes go with the next call, so with writes pending the page is asked.
     if (!completed_ || !completed_->current || browser_.isNull() ||
-        browser_->loadGeneration() != completed_->generation)
+        browser_->loadGeneration() != completed_->generation || browser_->hasQueuedWrites())
         return nullptr;
     return completed_.get();
 }
