@@ -2,6 +2,18 @@
 
 namespace brackenly {
 
+QHash<QString, QByteArray> DecodeImageBytes(const QJsonObject& bytes, qint64 maxBytes)
+{
+    QHash<QString, QByteArray> decoded;
+    for (auto it = bytes.constBegin(); it != bytes.constEnd(); ++it) {
+        const auto result = QByteArray::fromBase64Encoding(it.value().toString().toLatin1(),
+                                                           QByteArray::AbortOnBase64DecodingErrors);
+        if (result && !result.decoded.isEmpty() && result.decoded.size() <= maxBytes)
+            decoded.insert(it.key(), result.decoded);
+    }
+    return decoded;
+}
+
 void PushedImages::expect(qint64 token)
 {
     bytes_.clear();
@@ -13,12 +25,7 @@ bool PushedImages::receive(qint64 token, const QJsonObject& bytes, qint64 maxByt
     if (token == 0 || token != expected_)
         return false; // late, for a document already gone
     expected_ = 0;
-    for (auto it = bytes.constBegin(); it != bytes.constEnd(); ++it) {
-        const auto decoded = QByteArray::fromBase64Encoding(
-            it.value().toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
-        if (decoded && !decoded.decoded.isEmpty() && decoded.decoded.size() <= maxBytes)
-            bytes_.insert(it.key(), decoded.decoded);
-    }
+    bytes_ = DecodeImageBytes(bytes, maxBytes);
     return true;
 }
 

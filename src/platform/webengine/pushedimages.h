@@ -7,6 +7,10 @@
 
 namespace brackenly {
 
+// The helper's answer of image bytes (address -> base64) decoded: what decodes to a non-empty
+// value of at most maxBytes.
+QHash<QString, QByteArray> DecodeImageBytes(const QJsonObject& bytes, qint64 maxBytes);
+
 // Image bytes a prefetching page sends by itself once its top document has loaded, kept
 // until they are taken or the next document starts loading.
 class PushedImages

@@ -65,14 +65,8 @@ QHash<QString, QByteArray> WebEngineBrowser::cachedBytes(const QStringList& srcs
         const QString taken = runHelper(QStringLiteral("cacheTake"), {double(id)});
         if (!taken.startsWith(QLatin1String("j:")))
             return found;
-        const QJsonObject answer =
-            QJsonDocument::fromJson(QStringView(taken).mid(2).toUtf8()).object();
-        for (auto it = answer.constBegin(); it != answer.constEnd(); ++it) {
-            const auto decoded = QByteArray::fromBase64Encoding(
-                it.value().toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
-            if (decoded && !decoded.decoded.isEmpty() && decoded.decoded.size() <= gMaxCachedBytes)
-                found.insert(it.key(), decoded.decoded);
-        }
+        found.insert(DecodeImageBytes(
+            QJsonDocument::fromJson(QStringView(taken).mid(2).toUtf8()).object(), gMaxCachedBytes));
         return found;
     } catch (const EngineError& error) {
         qCDebug(lcBytes) << "no cached bytes for" << srcs.size() << "addresses:" << error.what();
