@@ -171,13 +171,9 @@ private Q_SLOTS:
         WebEngineBrowser::setMaxCachedBytes(50 * 1024 * 1024);
         browser_->setPrefetchImages(early);
         const QString prefix = QString("/together/%1/").arg(early);
-        QStringList srcs;
         QString markup;
-        for (int i = 10; i < 30; ++i) { // names of one length: images of one size
-            srcs << url(prefix + QString::number(i) + ".gif");
-            server_.addImage(prefix + QString::number(i) + ".gif");
-            markup += "<img src='" + srcs.last() + "'>";
-        }
+        const QStringList srcs =
+            addImages(prefix, 10, 30, &markup); // one size: names of one length
         server_.addPage(prefix + "page.html", markup);
         QVERIFY(loadAndWait(*browser_, url(prefix + "page.html")));
         const int requests = server_.totalRequests();
@@ -215,13 +211,8 @@ private Q_SLOTS:
         WebEngineBrowser::setMaxCachedBytes(50 * 1024 * 1024);
         browser_->setPrefetchImages(prefetch);
         const QString prefix = QString("/complete/%1%2/").arg(prefetch).arg(frames);
-        QStringList srcs;
         QString markup;
-        for (int i = 0; i < 5; ++i) {
-            srcs << url(prefix + QString::number(i) + ".gif");
-            server_.addImage(prefix + QString::number(i) + ".gif");
-            markup += "<img src='" + srcs.last() + "'>";
-        }
+        const QStringList srcs = addImages(prefix, 0, 5, &markup);
         // An image added right after the load event is not part of the completed document.
         server_.addImage(prefix + "late.gif");
         markup += "<script>if (window === top) addEventListener('load', function () {"
@@ -294,6 +285,18 @@ private Q_SLOTS:
     }
 
 private:
+    // Images prefix + i + ".gif" for i in [from, to): their addresses, and their <img> tags
+    // appended to markup.
+    QStringList addImages(const QString& prefix, int from, int to, QString* markup)
+    {
+        QStringList srcs;
+        for (int i = from; i < to; ++i) {
+            server_.addImage(prefix + QString::number(i) + ".gif");
+            srcs << url(prefix + QString::number(i) + ".gif");
+            *markup += "<img src='" + srcs.last() + "'>";
+        }
+        return srcs;
+    }
     QString url(const QString& path, const QString& host = QStringLiteral("127.0.0.1")) const
     {
         return server_.url(path, host).toString();
