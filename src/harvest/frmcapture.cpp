@@ -19,7 +19,7 @@ frmCapture::frmCapture(const Services& services, HarvestHost* firstWindow, QWidg
 void frmCapture::ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QString& url)
 {
     // Whatever happens below, the first completion after a navigation ends the run's wait.
-    // The first window is held apart from this one, which may be closed during the saves.
+    // The first window is held apart from this one, which may be closed during the reads.
     const QPointer<HarvestHost> first = firstWindow_;
     try {
         if (first && url.contains(first->level2Url(), Qt::CaseInsensitive))
@@ -30,43 +30,47 @@ void frmCapture::ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QStri
         first->setCaptureLevel2(false);
 }
 
-bool frmCapture::CaptureFrames(const FrameRef& target)
+void frmCapture::CaptureFrames(const FrameRef& target)
 {
     std::shared_ptr<Document> doc;
     try {
         doc = target.document();
     } catch (const std::exception&) {
-        return true;
+        return;
     }
     if (!doc)
-        return true;
+        return;
     const int frames = doc->frameCount();
     if (frames > 0) {
         for (int i = 0; i < frames; ++i) {
             std::shared_ptr<Document> frame = doc->frame(i);
             const int inner = frame->frameCount();
             if (inner > 0) {
-                for (int j = 0; j < inner; ++j) {
-                    if (!CaptureImages(frame->frame(j)))
-                        return false;
-                }
-            } else if (!CaptureImages(frame)) {
-                return false;
+                for (int j = 0; j < inner; ++j)
+                    CaptureImages(frame->frame(j));
+            } else {
+                CaptureImages(frame);
             }
         }
-    } else if (!CaptureImages(doc)) {
-        return false;
+    } else {
+        CaptureImages(doc);
     }
-    setCaptureStatus(QString());
-    return true;
 }
 
-bool frmCapture::CaptureImages(const std::shared_ptr<Document>& doc)
+void frmCapture::CaptureImages(const std::shared_ptr<Document>& doc)
 {
-    const QList<DomImage> images = doc->images();
-    if (!prepareSaves(images))
-        return false;
-    try {
+    captured_.append(doc->images());
+}
+
+bool frmCapture::SaveCapturedImages()
+{
+    if (captured_.isEmpty())
+        return true;
+    // A completion raised during the saves (the page navigated by itself) adds to the list.
+    while (!captured_.isEmpty()) {
+        const QList<DomImage> images = captured_.takeFirst();
+        if (!prepareSaves(images))
+            return false;
         for (const DomImage& image : images) {
             if (image.src.trimmed().isEmpty())
                 continue;
@@ -76,10 +80,9 @@ bool frmCapture::CaptureImages(const std::shared_ptr<Document>& doc)
             if (!SaveCapturedImage(image.src, ImageFilePath(first->saveFolder(), image.src)))
                 return false;
         }
-    } catch (const std::exception&) {
-        return true; // the rest of this document is skipped, without "Finished"
+        setCaptureStatus(kFinishedText);
     }
-    setCaptureStatus(kFinishedText);
+    setCaptureStatus(QString());
     return true;
 }
 

@@ -11,6 +11,11 @@ class FrameRef;
 
 // "Capture Image": loads, one at a time, the pages an image-saving run follows, saves
 // their images and tells the first main window that the page is done.
+//
+// A completed page's images are read at once but saved by SaveCapturedImages(), which the
+// run calls just before this window moves on (or the run ends): the bytes a prefetching
+// page sends after its load event then arrive while the run's timer for the next link
+// runs, instead of holding the run up.
 class frmCapture : public CaptureWindow
 {
     Q_OBJECT
@@ -18,12 +23,17 @@ public:
     frmCapture(const Services& services, HarvestHost* firstWindow, QWidget* parent = nullptr);
 
     void ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QString& url);
+    // Saves the images of the pages captured so far. False when this window was closed
+    // meanwhile (the caller must not touch it then).
+    bool SaveCapturedImages();
 
 private:
-    // Each returns false when this window was closed meanwhile.
-    bool CaptureFrames(const FrameRef& target);
-    bool CaptureImages(const std::shared_ptr<Document>& doc);
+    // Reads the images of the page's leaf documents (two frame levels) for saving.
+    void CaptureFrames(const FrameRef& target);
+    void CaptureImages(const std::shared_ptr<Document>& doc);
     bool SaveCapturedImage(const QString& src, const QString& path);
+
+    QList<QList<DomImage>> captured_; // per captured document, in order
 };
 
 } // namespace brackenly

@@ -121,7 +121,8 @@ void ImageHarvester::openCaptureWindow()
 
 void ImageHarvester::unloadCaptureWindow()
 {
-    if (!capture_)
+    // A page it captured keeps its images, also when the run is stopped.
+    if (!saveCapturedImages() || !capture_)
         return;
     // Its handler may be on the stack below this click.
     capture_->hide();
@@ -129,6 +130,14 @@ void ImageHarvester::unloadCaptureWindow()
     capture_ = nullptr;
     if (host_ && host_->window())
         host_->window()->repaint();
+}
+
+bool ImageHarvester::saveCapturedImages()
+{
+    const QPointer<ImageHarvester> self(this);
+    if (const QPointer<frmCapture> capture = capture_)
+        capture->SaveCapturedImages();
+    return !self.isNull();
 }
 
 void ImageHarvester::cmdImageFolder_Click()
@@ -188,7 +197,9 @@ void ImageHarvester::ScanForImages(const FrameRef& target)
     } else {
         HarvestDocument(doc, page);
     }
-    if (self && host_)
+    if (!saveCapturedImages())
+        return;
+    if (host_)
         SetStatusText(
             host_->savingStatusPanel(), [this] { host_->setSavingStatus(QString()); }, true);
 }
@@ -196,6 +207,9 @@ void ImageHarvester::ScanForImages(const FrameRef& target)
 void ImageHarvester::HarvestDocument(const std::shared_ptr<Document>& doc, Browser* page)
 {
     const QPointer<ImageHarvester> self(this);
+    // The last page captured from the previous document's links comes first.
+    if (!saveCapturedImages() || !running())
+        return;
     try {
         const QList<DomImage> images = doc->images();
         Q_EMIT itemsFound(int(images.size()));
@@ -250,6 +264,10 @@ bool ImageHarvester::followLink(Document& doc, const DomLink& link)
     if (SkipLink(href))
         return true;
     if (script) {
+        if (!saveCapturedImages())
+            return false;
+        if (!running())
+            return true;
         host_->setPopup(true);
         armTimeOut();
         ClickLink(doc, href, link);
@@ -305,7 +323,9 @@ bool ImageHarvester::waitWhile(const std::function<bool()>& keepWaiting)
 void ImageHarvester::Timer2_Timer()
 {
     timer2_->stop();
-    if (!host_)
+    // The page captured last is saved now, as late as it can be: the bytes its page sends
+    // after its load event came in while this timer ran.
+    if (!saveCapturedImages() || !host_ || !running())
         return;
     try {
         const QString url = host_->level2Url();
@@ -315,6 +335,7 @@ void ImageHarvester::Timer2_Timer()
         }
         if (!capture_)
             throw EngineError(QStringLiteral("no capture window"));
+        armTimeOut(); // the page's time runs from its navigation, not from before the saves
         capture_->ImgBrowser1->Navigate(url);
     } catch (const std::exception&) {
         // The run waits for its time-out.

@@ -78,6 +78,9 @@ private:
     bool waitWhile(const std::function<bool()>& keepWaiting);
     // A link of the links phase; false when this harvester died.
     bool followLink(Document& doc, const DomLink& link);
+    // Lets the capture window save the images of the pages it captured; false when this
+    // harvester died meanwhile.
+    bool saveCapturedImages();
     void openCaptureWindow();
     void unloadCaptureWindow();
 

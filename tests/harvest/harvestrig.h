@@ -37,7 +37,12 @@ public:
     QString level2Url() const override { return level2; }
     void setLevel2Url(const QString& url) override { level2 = url; }
     bool captureLevel2() const override { return capture; }
-    void setCaptureLevel2(bool on) override { captureReports += (capture = on) ? 0 : 1; }
+    void setCaptureLevel2(bool on) override
+    {
+        captureReports += (capture = on) ? 0 : 1;
+        if (!on && onCaptureReport)
+            onCaptureReport();
+    }
     bool popup() const override { return gbPopup; }
     void setPopup(bool on) override { popupReports += (gbPopup = on) ? 0 : 1; }
     bool timeOut() const override { return gbTimeOut; }
@@ -60,6 +65,7 @@ public:
     // Reports: each time a capture window clears gbCaptureLevel2 or gbPopup.
     int captureReports = 0, popupReports = 0, timeOuts = 0, levelWindows = 0;
     Browser* levelBrowser = nullptr;
+    std::function<void()> onCaptureReport;
 };
 
 // Stores the address as the file's content; never over an existing file.

@@ -18,6 +18,8 @@ private Q_SLOTS:
     void frames();
     void stopClick_data();
     void stopClick();
+    void capturedPageSavedBeforeMovingOn_data();
+    void capturedPageSavedBeforeMovingOn();
     void waitEndsByTimeOut_data();
     void waitEndsByTimeOut();
     void popupRouting_data();
@@ -145,6 +147,45 @@ void tst_ImageHarvester::stopClick()
     QCOMPARE(rig.navigations.size(), stops ? 0 : 1);
 }
 
+void tst_ImageHarvester::capturedPageSavedBeforeMovingOn_data()
+{
+    QTest::addColumn<bool>("stop");         // a stop click once the first page is captured
+    QTest::addColumn<QStringList>("saved"); // file @ the capture window's navigations then
+    QTest::newRow("run goes on") << false << QStringList{"one.jpg@1", "two.jpg@2"};
+    QTest::newRow("stopped meanwhile") << true << QStringList{"one.jpg@1"};
+}
+
+void tst_ImageHarvester::capturedPageSavedBeforeMovingOn()
+{
+    QFETCH(bool, stop);
+    QFETCH(QStringList, saved);
+    HarvestRig rig;
+    qint64 now = 0;
+    rig.harvester->setClock([&now] { return now; });
+    rig.addPage("http://site/one.html", {"one.jpg"});
+    rig.addPage("http://site/two.html", {"two.jpg"});
+    auto doc = rig.show("http://site/index.html");
+    doc->addLink("one.html");
+    doc->addLink("two.html");
+    QStringList got;
+    rig.downloader.onDownload = [&](const QString& src) {
+        got << src.section('/', -1) + '@' + QString::number(rig.navigations.size());
+    };
+    if (stop) {
+        rig.host.onCaptureReport = [&] {
+            rig.host.onCaptureReport = nullptr;
+            QTimer::singleShot(0, [&] {
+                now = 5000;
+                rig.harvester->mnuSaveImage_Click();
+            });
+        };
+    }
+    rig.click();
+    QCOMPARE(got, saved);
+    QCOMPARE(rig.host.caption, kSaveImageText);
+    QVERIFY(!rig.harvester->captureWindow());
+}
+
 void tst_ImageHarvester::waitEndsByTimeOut_data()
 {
     QTest::addColumn<QString>("first");
@@ -212,7 +253,9 @@ void tst_ImageHarvester::progressBar_data()
     QTest::addColumn<bool>("frames");
     QTest::addColumn<QStringList>("seen"); // the bar as each image downloads
     // Found: the three images, then the three links; the followed page's image is not counted.
-    QTest::newRow("page") << false << QStringList{"a.jpg 0/3", "b.jpg 2/3", "p.jpg 3/6"};
+    // A followed page's images are saved just before the capture window moves on or the
+    // run ends.
+    QTest::newRow("page") << false << QStringList{"a.jpg 0/3", "b.jpg 2/3", "p.jpg 6/6"};
     // Each frame's images and links are counted when that frame is read.
     QTest::newRow("frames") << true << QStringList{"f0.jpg 0/1", "f1.jpg 2/3"};
 }
