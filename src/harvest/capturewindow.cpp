@@ -78,12 +78,15 @@ bool CaptureWindow::saveOne(const QString& src, const QString& path)
     return !self.isNull();
 }
 
-bool CaptureWindow::prepareSaves(const QList<DomImage>& images, const QString& prefix)
+bool CaptureWindow::prepareSaves(const QList<DomImage>& images, const QString& prefix, bool* whole)
 {
     const QPointer<CaptureWindow> self(this);
+    bool taken = true;
     if (HarvestHost* first = firstWindow_.data())
-        PrepareImageDownloads(services_.downloader, images, first->saveFolder(), ImgBrowser1,
-                              prefix);
+        taken = PrepareImageDownloads(services_.downloader, images, first->saveFolder(),
+                                      ImgBrowser1, prefix);
+    if (whole)
+        *whole = taken;
     return !self.isNull();
 }
 

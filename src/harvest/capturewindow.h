@@ -39,8 +39,10 @@ protected:
     // was closed meanwhile (the caller must not touch it then).
     bool saveOne(const QString& src, const QString& path);
     // Lets the downloader fetch the images about to be saved together (see
-    // PrepareImageDownloads). False when this window was closed meanwhile.
-    bool prepareSaves(const QList<DomImage>& images, const QString& prefix = {});
+    // PrepareImageDownloads); `whole`, when given, tells whether the saves need nothing more
+    // from the page. False when this window was closed meanwhile.
+    bool prepareSaves(const QList<DomImage>& images, const QString& prefix = {},
+                      bool* whole = nullptr);
 
     Services services_;
     QPointer<HarvestHost> firstWindow_;

@@ -62,15 +62,26 @@ void frmCapture::CaptureImages(const std::shared_ptr<Document>& doc)
     captured_.append(doc->images());
 }
 
-bool frmCapture::SaveCapturedImages()
+bool frmCapture::SaveCapturedImages(const std::function<void()>& moveOn)
 {
-    if (captured_.isEmpty())
-        return true;
-    // A completion raised during the saves (the page navigated by itself) adds to the list.
-    while (!captured_.isEmpty()) {
-        const QList<DomImage> images = captured_.takeFirst();
-        if (!prepareSaves(images))
-            return false;
+    const QPointer<frmCapture> self(this);
+    // A page completed during the saves below is left for the next call.
+    const QList<QList<DomImage>> pages = std::exchange(captured_, {});
+    QList<DomImage> all;
+    for (const QList<DomImage>& images : pages)
+        all += images;
+    bool whole = true;
+    if (!all.isEmpty() && !prepareSaves(all, {}, &whole))
+        return false;
+    // The page is left before the files are written only when they need nothing more from it.
+    auto leave = [&self, &moveOn] {
+        if (moveOn)
+            moveOn();
+        return !self.isNull();
+    };
+    if (whole && !leave())
+        return false;
+    for (const QList<DomImage>& images : pages) {
         for (const DomImage& image : images) {
             if (image.src.trimmed().isEmpty())
                 continue;
@@ -82,8 +93,9 @@ bool frmCapture::SaveCapturedImages()
         }
         setCaptureStatus(kFinishedText);
     }
-    setCaptureStatus(QString());
-    return true;
+    if (!pages.isEmpty())
+        setCaptureStatus(QString());
+    return whole || leave();
 }
 
 bool frmCapture::SaveCapturedImage(const QString& src, const QString& path)

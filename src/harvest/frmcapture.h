@@ -2,6 +2,7 @@
 
 #include "capturewindow.h"
 
+#include <functional>
 #include <memory>
 
 namespace brackenly {
@@ -23,9 +24,11 @@ public:
     frmCapture(const Services& services, HarvestHost* firstWindow, QWidget* parent = nullptr);
 
     void ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QString& url);
-    // Saves the images of the pages captured so far. False when this window was closed
-    // meanwhile (the caller must not touch it then).
-    bool SaveCapturedImages();
+    // Saves the images of the pages captured so far, and runs `moveOn` (if given) once the
+    // page is no longer needed: as soon as the downloader holds all their bytes, so the next
+    // page loads while the files are written, else after the saves. False when this window
+    // was closed meanwhile (the caller must not touch it then).
+    bool SaveCapturedImages(const std::function<void()>& moveOn = {});
 
 private:
     // Reads the images of the page's leaf documents (two frame levels) for saving.

@@ -36,11 +36,11 @@ bool DownloadImageOnce(ImageDownloader* downloader, const QString& src, const QS
     }
 }
 
-void PrepareImageDownloads(ImageDownloader* downloader, const QList<DomImage>& images,
+bool PrepareImageDownloads(ImageDownloader* downloader, const QList<DomImage>& images,
                            const QString& folder, Browser* page, const QString& prefix)
 {
     if (!downloader)
-        return;
+        return true;
     QStringList srcs;
     for (const DomImage& image : images) {
         if (image.src.trimmed().isEmpty() || !image.src.startsWith(prefix))
@@ -50,10 +50,11 @@ void PrepareImageDownloads(ImageDownloader* downloader, const QList<DomImage>& i
             srcs.append(image.src);
     }
     if (srcs.isEmpty())
-        return;
+        return true;
     try {
-        downloader->prepare(srcs, page);
+        return downloader->prepare(srcs, page);
     } catch (const std::exception&) {
+        return false;
     }
 }
 

@@ -323,9 +323,7 @@ bool ImageHarvester::waitWhile(const std::function<bool()>& keepWaiting)
 void ImageHarvester::Timer2_Timer()
 {
     timer2_->stop();
-    // The page captured last is saved now, as late as it can be: the bytes its page sends
-    // after its load event came in while this timer ran.
-    if (!saveCapturedImages() || !host_ || !running())
+    if (!host_)
         return;
     try {
         const QString url = host_->level2Url();
@@ -335,8 +333,15 @@ void ImageHarvester::Timer2_Timer()
         }
         if (!capture_)
             throw EngineError(QStringLiteral("no capture window"));
-        armTimeOut(); // the page's time runs from its navigation, not from before the saves
-        capture_->ImgBrowser1->Navigate(url);
+        // The page captured last gives up its images' bytes only now (they came in while this
+        // timer ran) and is left once it has; its files are written while the next one loads.
+        const QPointer<ImageHarvester> self(this);
+        capture_->SaveCapturedImages([this, self, url] {
+            if (!self || !capture_ || !running())
+                return;
+            armTimeOut(); // the page's time runs from its navigation
+            capture_->ImgBrowser1->Navigate(url);
+        });
     } catch (const std::exception&) {
         // The run waits for its time-out.
     }

@@ -23,11 +23,13 @@ public:
     // download shares; it may be null or die during the wait.
     virtual bool download(const QString& src, const QString& path, Browser* page) = 0;
     // Says that `srcs` of `page` are about to be downloaded one by one, so a downloader may
-    // fetch them together beforehand. May wait like download().
-    virtual void prepare(const QStringList& srcs, Browser* page)
+    // fetch them together beforehand. May wait like download(). True when it then holds all
+    // of them: their downloads need nothing more from the page, which may move on.
+    virtual bool prepare(const QStringList& srcs, Browser* page)
     {
         Q_UNUSED(srcs);
         Q_UNUSED(page);
+        return false;
     }
 
     void setFolderRefusedHandler(FolderRefused handler) { folderRefused_ = std::move(handler); }

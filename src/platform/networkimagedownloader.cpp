@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QTimer>
+#include <algorithm>
 #include <exception>
 #include <limits>
 #include <memory>
@@ -301,24 +302,26 @@ bool NetworkImageDownloader::refused(const QString& reason, const QString& folde
     return false;
 }
 
-void NetworkImageDownloader::prepare(const QStringList& srcs, Browser* page)
+bool NetworkImageDownloader::prepare(const QStringList& srcs, Browser* page)
 {
     // Whatever an earlier page left unused goes: only one document is harvested at a time.
     prepared_.clear();
     preparedPage_ = nullptr;
     if (!cachedBytes_ || !page || srcs.isEmpty())
-        return;
+        return false;
     const QPointer<Browser> livePage(page);
     QHash<QString, QByteArray> found;
     try {
         found = cachedBytes_(page, srcs, MaxPreparedBytes);
     } catch (const std::exception&) {
-        return;
+        return false;
     }
     if (!livePage)
-        return;
+        return false;
     preparedPage_ = livePage;
     prepared_ = std::move(found);
+    return std::all_of(srcs.cbegin(), srcs.cend(),
+                       [this](const QString& src) { return prepared_.contains(src); });
 }
 
 QByteArray NetworkImageDownloader::pageReferer(Browser* page, const QUrl& target) const

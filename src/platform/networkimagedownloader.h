@@ -39,7 +39,7 @@ public:
 
     bool download(const QString& src, const QString& path, Browser* page) override;
     // Takes the bytes of `srcs` from the page's cache in one go; download() uses them.
-    void prepare(const QStringList& srcs, Browser* page) override;
+    bool prepare(const QStringList& srcs, Browser* page) override;
     // How many bytes prepare() keeps at most.
     static constexpr qint64 MaxPreparedBytes = 32 * 1024 * 1024;
 

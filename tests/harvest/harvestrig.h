@@ -79,8 +79,17 @@ struct RecordingDownloader : ImageDownloader
         QFile file(path);
         return file.open(QIODevice::WriteOnly | QIODevice::NewOnly) && file.write(src.toUtf8()) > 0;
     }
+    // Holds nothing, but needs nothing from the page either unless told so.
+    bool prepare(const QStringList& srcs, Browser*) override
+    {
+        if (onPrepare)
+            onPrepare(srcs);
+        return !needsPage;
+    }
     QStringList sources;
     std::function<void(const QString&)> onDownload;
+    std::function<void(const QStringList&)> onPrepare;
+    bool needsPage = false;
 };
 
 // One window's harvest on the engine double; browsers made for it load the pages added

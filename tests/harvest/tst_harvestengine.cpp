@@ -35,7 +35,10 @@ struct CountingDownloader : ImageDownloader
         barHidden += bar && !bar->isVisible();
         return inner.download(src, path, page);
     }
-    void prepare(const QStringList& srcs, Browser* page) override { inner.prepare(srcs, page); }
+    bool prepare(const QStringList& srcs, Browser* page) override
+    {
+        return inner.prepare(srcs, page);
+    }
     NetworkImageDownloader inner;
     int calls = 0;
     QProgressBar* bar = nullptr;

@@ -18,8 +18,8 @@ private Q_SLOTS:
     void frames();
     void stopClick_data();
     void stopClick();
-    void capturedPageSavedBeforeMovingOn_data();
-    void capturedPageSavedBeforeMovingOn();
+    void capturedPageTakenBeforeMovingOn_data();
+    void capturedPageTakenBeforeMovingOn();
     void waitEndsByTimeOut_data();
     void waitEndsByTimeOut();
     void popupRouting_data();
@@ -147,19 +147,31 @@ void tst_ImageHarvester::stopClick()
     QCOMPARE(rig.navigations.size(), stops ? 0 : 1);
 }
 
-void tst_ImageHarvester::capturedPageSavedBeforeMovingOn_data()
+void tst_ImageHarvester::capturedPageTakenBeforeMovingOn_data()
 {
-    QTest::addColumn<bool>("stop");         // a stop click once the first page is captured
-    QTest::addColumn<QStringList>("saved"); // file @ the capture window's navigations then
-    QTest::newRow("run goes on") << false << QStringList{"one.jpg@1", "two.jpg@2"};
-    QTest::newRow("stopped meanwhile") << true << QStringList{"one.jpg@1"};
+    QTest::addColumn<bool>("stop");      // a stop click once the first page is captured
+    QTest::addColumn<bool>("needsPage"); // the downloader does not hold all the bytes
+    // Bytes taken and files written, each @ the capture window's navigations at the time:
+    // a page's bytes are taken before the window leaves it, its files written after unless
+    // they still need the page.
+    QTest::addColumn<QStringList>("steps");
+    QTest::newRow("run goes on") << false << false
+                                 << QStringList{"take one.jpg@1", "save one.jpg@2",
+                                                "take two.jpg@2", "save two.jpg@2"};
+    QTest::newRow("page still needed")
+        << false << true
+        << QStringList{"take one.jpg@1", "save one.jpg@1", "take two.jpg@2", "save two.jpg@2"};
+    QTest::newRow("stopped meanwhile")
+        << true << false << QStringList{"take one.jpg@1", "save one.jpg@1"};
 }
 
-void tst_ImageHarvester::capturedPageSavedBeforeMovingOn()
+void tst_ImageHarvester::capturedPageTakenBeforeMovingOn()
 {
     QFETCH(bool, stop);
-    QFETCH(QStringList, saved);
+    QFETCH(bool, needsPage);
+    QFETCH(QStringList, steps);
     HarvestRig rig;
+    rig.downloader.needsPage = needsPage;
     qint64 now = 0;
     rig.harvester->setClock([&now] { return now; });
     rig.addPage("http://site/one.html", {"one.jpg"});
@@ -168,9 +180,14 @@ void tst_ImageHarvester::capturedPageSavedBeforeMovingOn()
     doc->addLink("one.html");
     doc->addLink("two.html");
     QStringList got;
-    rig.downloader.onDownload = [&](const QString& src) {
-        got << src.section('/', -1) + '@' + QString::number(rig.navigations.size());
+    const auto step = [&](const char* what, const QString& src) {
+        got << what + src.section('/', -1) + '@' + QString::number(rig.navigations.size());
     };
+    rig.downloader.onPrepare = [&](const QStringList& srcs) {
+        for (const QString& src : srcs)
+            step("take ", src);
+    };
+    rig.downloader.onDownload = [&](const QString& src) { step("save ", src); };
     if (stop) {
         rig.host.onCaptureReport = [&] {
             rig.host.onCaptureReport = nullptr;
@@ -181,7 +198,7 @@ void tst_ImageHarvester::capturedPageSavedBeforeMovingOn()
         };
     }
     rig.click();
-    QCOMPARE(got, saved);
+    QCOMPARE(got, steps);
     QCOMPARE(rig.host.caption, kSaveImageText);
     QVERIFY(!rig.harvester->captureWindow());
 }

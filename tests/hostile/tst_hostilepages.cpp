@@ -80,7 +80,10 @@ struct CrashingDownloader : ImageDownloader
                 endProcess(browser->page()->renderProcessPid());
         return inner.download(src, path, page);
     }
-    void prepare(const QStringList& srcs, Browser* page) override { inner.prepare(srcs, page); }
+    bool prepare(const QStringList& srcs, Browser* page) override
+    {
+        return inner.prepare(srcs, page);
+    }
     NetworkImageDownloader inner;
     int calls = 0, crashAt = 0;
 };

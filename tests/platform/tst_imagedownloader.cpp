@@ -170,8 +170,10 @@ private Q_SLOTS:
             return found;
         });
 
+        // It holds both only when the engine gave both.
         if (!prepared.isEmpty())
-            downloader_->prepare({src, other}, prepared == "this" ? &page : &otherPage);
+            QCOMPARE(downloader_->prepare({src, other}, prepared == "this" ? &page : &otherPage),
+                     answer == "bytes");
         QVERIFY(downloader_->download(src, dir_.filePath("img.gif"), &page));
 
         QCOMPARE(calls, asked);
