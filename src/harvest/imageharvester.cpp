@@ -37,6 +37,7 @@ ImageHarvester::ImageHarvester(HarvestHost* host, const Services& services, QObj
 {
     timer2_->setObjectName(QStringLiteral("Timer2"));
     timer2_->setSingleShot(true);
+    timer2_->setTimerType(Qt::PreciseTimer); // a coarse one fires up to 5% late, every link
     timer2_->setInterval(10);
     timer3_->setObjectName(QStringLiteral("Timer3"));
     timer3_->setSingleShot(true);
