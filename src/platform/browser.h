@@ -71,7 +71,7 @@ public:
     virtual bool silent() const = 0;
     virtual void setRegisterAsBrowser(bool on) = 0;
     // Every image this browser shows is about to be saved: the engine may read their bytes
-    // while the page loads, ahead of the downloads.
+    // once the page has loaded, ahead of the downloads.
     virtual void setPrefetchImages(bool on) { Q_UNUSED(on); }
 
     // The document at a frame path; raises EngineError (no document, refused frame).

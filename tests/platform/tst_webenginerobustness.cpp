@@ -157,11 +157,11 @@ private Q_SLOTS:
     }
     void cachedBytesTogether_data()
     {
-        QTest::addColumn<bool>("early"); // read while the page loads
+        QTest::addColumn<bool>("early"); // read once the page has loaded
         QTest::addColumn<int>("roundTrips");
         QTest::newRow("when asked") << false << 4; // start and take, twice
         // The page sends the first answer by itself after loading.
-        QTest::newRow("while loading") << true << 2;
+        QTest::newRow("after loading") << true << 2;
     }
     void cachedBytesTogether()
     {

@@ -67,9 +67,6 @@ QString helperFunctionScript(const QString& function, const QJsonArray& argument
            QStringLiteral(") : 'm'");
 }
 
-// What a page reads ahead for images about to be saved, at most.
-constexpr qint64 kMaxPrefetchedBytes = 32 * 1024 * 1024;
-
 // A renderer that already missed one time limit gets this long to answer a trivial script.
 constexpr int kStuckCheckMs = 1000;
 // How long a renderer that was ended may take to be reported gone.
@@ -143,18 +140,14 @@ void WebEngineBrowser::setPrefetchImages(bool on)
         scripts.remove(old);
     if (!on)
         return;
-    // Read by the helper, in its own world, whenever an image has loaded.
+    // Read by the helper, in its own world, when the top document has loaded.
     QWebEngineScript script;
     script.setName(name);
     script.setWorldId(HelperScript::worldId);
     script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    script.setRunsOnSubFrames(true);
     script.setSourceCode(
-        QStringLiteral("window.brackenlyEagerImages = Object.freeze({maxBytes: %1, "
-                       "maxTotal: %2});\n"
-                       "if (window.brackenlyHelper) window.brackenlyHelper.watchImages();")
-            .arg(maxCachedBytes())
-            .arg(kMaxPrefetchedBytes));
+        QStringLiteral("window.brackenlyEagerImages = Object.freeze({maxBytes: %1});")
+            .arg(maxCachedBytes()));
     scripts.insert(script);
 }
 

@@ -72,10 +72,10 @@
     // listeners (capture phase or not) run after this one and cannot stop it; events a page
     // dispatches itself are not trusted.
     //
-    // On a page whose images are about to be saved (see `eager` below), the report of the top
-    // document carries what its completion handler reads first (identity, frame count,
-    // images), and the images' bytes follow in one more report: the handler then waits for
-    // no call to the page, which is busy for a while after its load event.
+    // On a page whose images are about to be saved (see `pushBytes` below), the report of
+    // the top document carries what its completion handler reads first (identity, frame
+    // count, images), and the images' bytes follow in one more report: the handler then
+    // waits for no call to the page, which is busy for a while after its load event.
     let reported = false;
     win.addEventListener('load', function (event) {
         if (!event.isTrusted || reported || event.target !== win.document)
@@ -395,116 +395,53 @@
     }
 
     // On a page whose images are about to be saved (the adapter sets `brackenlyEagerImages`
-    // in this world), each image's bytes are read ahead, so the save later waits for nothing:
-    // a same-origin image as soon as the parser or a script adds it (the read joins the
-    // page's own request in the engine's cache, so the server is asked once), any other once
-    // it has loaded.
-    const eager = new Map(); // src -> Promise of bytes
-    let eagerTotal = 0;
-    // Reads started ahead whose size is not known yet; beyond this many, images wait for
-    // their load event, so a page adding thousands at once is not read all at once.
-    const kMaxAhead = 32;
-    let ahead = 0;
-    function readAhead(image, added) {
-        const wanted = win.brackenlyEagerImages;
-        if (!wanted || !(image instanceof HTMLImageElement))
-            return;
-        const src = image.src;
-        if (!src || eager.has(src) || eagerTotal >= wanted.maxTotal)
-            return;
-        let url;
-        try {
-            url = new URL(src);
-        } catch (error) {
-            return;
-        }
-        if (added && (url.origin !== location.origin || ahead >= kMaxAhead))
-            return; // its load event will do
-        let bytes;
-        if (added) {
-            ++ahead;
-            bytes = fetchAhead(url.href, wanted.maxBytes);
-            bytes.then(() => --ahead, () => --ahead);
-        } else {
-            bytes = fetchBytes(src, wanted.maxBytes, []);
-        }
-        bytes = bytes.then((found) => {
-            eagerTotal += found.length;
-            return found;
-        });
-        bytes.catch(() => {});
-        eager.set(src, bytes);
-    }
-    function fetchAhead(href, maxBytes) {
-        const controller = new AbortController();
-        const init = {cache: 'force-cache', mode: 'same-origin', credentials: 'include',
-                      signal: controller.signal};
-        return fetch(href, init).then((response) => readCapped(response, controller, maxBytes));
-    }
-    document.addEventListener('load', (event) => readAhead(event.target, false), true);
-    let watching = false;
-    function watchImages() {
-        if (watching || !win.brackenlyEagerImages)
-            return '';
-        watching = true;
-        new MutationObserver((records) => {
-            for (const record of records) {
-                for (const node of record.addedNodes) {
-                    if (node instanceof HTMLImageElement)
-                        readAhead(node, true);
-                    else if (node instanceof Element)
-                        node.querySelectorAll('img').forEach((img) => readAhead(img, true));
-                }
-            }
-        }).observe(document, {childList: true, subtree: true});
-        return '';
-    }
-
-    // Sends the bytes of the images among `images` read so far, or settling within a moment,
-    // in one report, at most `kMaxPushedBytes` together. Returns whether a report will come.
+    // in this world), the top document's images are read from the engine's cache as soon as
+    // it has loaded, at most `kReadsAtOnce` at a time, and the bytes read within a moment
+    // are sent in one report, at most `kMaxPushedBytes` together; the save then waits for
+    // nothing. Reading after the load event keeps the reads out of the page's own loading.
+    // Returns whether a report will come.
     const kMaxPushedBytes = 2 * 1024 * 1024;
     const kPushWaitMs = 500;
+    const kReadsAtOnce = 32;
     function pushBytes(token, images) {
-        const srcs = Array.from(new Set(images)).filter((src) => eager.has(src));
-        if (srcs.length === 0)
+        const wanted = win.brackenlyEagerImages;
+        const srcs = Array.from(new Set(images));
+        if (!wanted || srcs.length === 0)
             return false;
-        const found = new Map();
-        const settled = srcs.map((src) => eager.get(src).then((bytes) => {
-            found.set(src, bytes);
-        }, () => {}));
+        const out = {};
+        const controllers = [];
+        let total = 0;
+        let next = 0;
+        let over = false;
+        const readNext = () => {
+            if (over || next >= srcs.length || total >= kMaxPushedBytes)
+                return Promise.resolve();
+            const src = srcs[next++];
+            return fetchBytes(src, wanted.maxBytes, controllers).then((bytes) => {
+                if (!over && bytes.length > 0 && total + bytes.length <= kMaxPushedBytes) {
+                    out[src] = base64(bytes);
+                    total += bytes.length;
+                }
+            }, () => {}).then(readNext);
+        };
+        const readers = [];
+        for (let i = 0; i < Math.min(kReadsAtOnce, srcs.length); ++i)
+            readers.push(readNext());
         let timer = 0;
         const limit = new Promise((resolve) => {
             timer = setTimeout(resolve, kPushWaitMs);
         });
-        Promise.race([Promise.all(settled), limit]).then(() => {
+        Promise.race([Promise.all(readers), limit]).then(() => {
+            over = true;
             clearTimeout(timer);
-            const out = {};
-            let total = 0;
-            for (const src of srcs) {
-                const bytes = found.get(src);
-                if (!bytes)
-                    continue; // still reading: left for a later fetch
-                eager.delete(src);
-                eagerTotal -= bytes.length;
-                if (bytes.length > 0 && total + bytes.length <= kMaxPushedBytes) {
-                    out[src] = base64(bytes);
-                    total += bytes.length;
-                }
-            }
+            controllers.forEach((controller) => controller.abort());
             report({k: 'bytes', t: token, b: out});
         });
         return true;
     }
 
     function fetchOne(entry, src, maxBytes, maxTotal) {
-        const early = eager.get(src);
-        eager.delete(src);
-        const bytes = early
-            ? early.then((found) => {
-                eagerTotal -= found.length;
-                return found.length <= maxBytes ? found : Promise.reject(new Error('too large'));
-            }).catch(() => fetchBytes(src, maxBytes, entry.controllers))
-            : fetchBytes(src, maxBytes, entry.controllers);
+        const bytes = fetchBytes(src, maxBytes, entry.controllers);
         return bytes.then((found) => {
             // What does not fit the answer is left to the adapter's other ways.
             if (found.length > 0 && entry.total + found.length <= maxTotal) {
@@ -566,10 +503,7 @@
             cacheFetch: cacheFetch,
             cacheTake: cacheTake,
             cacheDrop: cacheDrop,
-            watchImages: watchImages,
         }),
         enumerable: false,
     });
-    // The adapter's setting may have come first, or comes next and calls watchImages().
-    watchImages();
 })();
