@@ -341,7 +341,11 @@ void ImageHarvester::Timer2_Timer()
             if (!self || !capture_ || !running())
                 return;
             armTimeOut(); // the page's time runs from its navigation
-            capture_->ImgBrowser1->Navigate(url);
+            try {
+                capture_->ImgBrowser1->Navigate(url);
+            } catch (const std::exception&) {
+                // The run waits for its time-out; the last page's files are still written.
+            }
         });
     } catch (const std::exception&) {
         // The run waits for its time-out.

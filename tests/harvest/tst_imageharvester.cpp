@@ -1,3 +1,4 @@
+#include "engineerror.h"
 #include "harvestrig.h"
 #include "harvesttexts.h"
 #include "runprogress.h"
@@ -149,28 +150,32 @@ void tst_ImageHarvester::stopClick()
 
 void tst_ImageHarvester::capturedPageTakenBeforeMovingOn_data()
 {
-    QTest::addColumn<bool>("stop");      // a stop click once the first page is captured
+    // Once the first page is captured: nothing, a stop click, or the second page's
+    // navigation fails.
+    QTest::addColumn<QString>("then");
     QTest::addColumn<bool>("needsPage"); // the downloader does not hold all the bytes
     // Bytes taken and files written, each @ the capture window's navigations at the time:
     // a page's bytes are taken before the window leaves it, its files written after unless
     // they still need the page.
     QTest::addColumn<QStringList>("steps");
-    QTest::newRow("run goes on") << false << false
+    QTest::newRow("run goes on") << "" << false
                                  << QStringList{"take one.jpg@1", "save one.jpg@2",
                                                 "take two.jpg@2", "save two.jpg@2"};
     QTest::newRow("page still needed")
-        << false << true
+        << "" << true
         << QStringList{"take one.jpg@1", "save one.jpg@1", "take two.jpg@2", "save two.jpg@2"};
     QTest::newRow("stopped meanwhile")
-        << true << false << QStringList{"take one.jpg@1", "save one.jpg@1"};
+        << "stop" << false << QStringList{"take one.jpg@1", "save one.jpg@1"};
+    QTest::newRow("next navigation fails")
+        << "fail" << false << QStringList{"take one.jpg@1", "save one.jpg@2"};
 }
 
 void tst_ImageHarvester::capturedPageTakenBeforeMovingOn()
 {
-    QFETCH(bool, stop);
+    QFETCH(QString, then);
     QFETCH(bool, needsPage);
     QFETCH(QStringList, steps);
-    HarvestRig rig;
+    HarvestRig rig(150);
     rig.downloader.needsPage = needsPage;
     qint64 now = 0;
     rig.harvester->setClock([&now] { return now; });
@@ -188,7 +193,7 @@ void tst_ImageHarvester::capturedPageTakenBeforeMovingOn()
             step("take ", src);
     };
     rig.downloader.onDownload = [&](const QString& src) { step("save ", src); };
-    if (stop) {
+    if (then == "stop") {
         rig.host.onCaptureReport = [&] {
             rig.host.onCaptureReport = nullptr;
             QTimer::singleShot(0, [&] {
@@ -196,9 +201,19 @@ void tst_ImageHarvester::capturedPageTakenBeforeMovingOn()
                 rig.harvester->mnuSaveImage_Click();
             });
         };
+    } else if (then == "fail") {
+        rig.browsers.onCreate = [&](FakeBrowser* b) {
+            b->onNavigate = [&rig, b = QPointer<FakeBrowser>(b)](const QString& url) {
+                rig.navigations << url;
+                if (url.endsWith("two.html"))
+                    throw EngineError("no such page");
+                rig.loadLater(b, url);
+            };
+        };
     }
     rig.click();
     QCOMPARE(got, steps);
+    QCOMPARE(rig.host.timeOuts, then == "fail" ? 1 : 0);
     QCOMPARE(rig.host.caption, kSaveImageText);
     QVERIFY(!rig.harvester->captureWindow());
 }
