@@ -5,7 +5,6 @@
 #include <QImage>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QSet>
 #include <QTest>
 
 using namespace brackenly;
@@ -38,7 +37,6 @@ private Q_SLOTS:
     void routes_data();
     void routes();
     void stallLeavesClientWaiting();
-    void keepAliveIsFast();
 
 private:
     FixtureServer server_;
@@ -140,29 +138,6 @@ void TestFixtureServer::stallLeavesClientWaiting()
     QVERIFY(server_.waitForRequest(QStringLiteral("/stall"), 1000));
     // Other requests are still answered meanwhile.
     QCOMPARE(status(finish(nam_.get(QNetworkRequest(server_.url("/page.html"))))), 200);
-}
-
-void TestFixtureServer::keepAliveIsFast()
-{
-    // Small answers and ones larger than a loopback segment (whose tail Nagle would hold).
-    server_.addResource(QStringLiteral("/big.bin"), QByteArray(100000, 'b'), "application/x");
-    QNetworkAccessManager nam;
-    QElapsedTimer clock;
-    clock.start();
-    for (int i = 0; i < 300; ++i) {
-        QCOMPARE(status(finish(nam.get(QNetworkRequest(server_.url("/page.html"))))), 200);
-        if (i % 3 == 0)
-            QCOMPARE(finish(nam.get(QNetworkRequest(server_.url("/big.bin"))))->readAll().size(),
-                     100000);
-    }
-    const qint64 elapsed = clock.elapsed();
-    QSet<quint64> connections;
-    for (const FixtureRequest& request : server_.requests())
-        connections.insert(request.connection);
-    QCOMPARE(server_.totalRequests(), 400);
-    QCOMPARE(connections.size(), 1); // one kept-alive connection
-    // A delayed-ACK stall would cost ~40 ms per request, seconds in all.
-    QVERIFY2(elapsed < 3000, qPrintable(QStringLiteral("%1 ms").arg(elapsed)));
 }
 
 QTEST_MAIN(TestFixtureServer)
