@@ -106,7 +106,7 @@ class BenchHost : public PlaybackHost
 {
 public:
     QWidget* window() override { return widget; }
-    Prompt* prompt() override { return &noPrompt; }
+    Prompt& prompt() override { return noPrompt; }
     QString currentMode() override { return kPlaybackMode; }
     QString lastCompletedUrl() override { return lastUrl; }
     int permanentRecordCount() override { return 1; }

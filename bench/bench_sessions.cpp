@@ -25,8 +25,8 @@ namespace {
 class BenchHost : public SessionHost
 {
 public:
-    QWidget* hostWindow() override { return window; }
-    Prompt& hostPrompt() override { return prompt; }
+    QWidget* window() override { return win; }
+    Prompt& prompt() override { return messageBoxes; }
     QString hostProgramFolder() const override { return programFolder; }
     void setStatusText(const QString& text) override { status = text; }
     QString saveFolder() const override { return folder; }
@@ -34,8 +34,8 @@ public:
     void setHomePageBox(const QString&) override {}
     void setImageFolderBox(const QString&) override {}
 
-    QWidget* window = nullptr;
-    MessageBoxPrompt prompt;
+    QWidget* win = nullptr;
+    MessageBoxPrompt messageBoxes;
     QString programFolder;
     QString status;
     QString folder;
@@ -112,7 +112,7 @@ bool runOne(int count, const QString& keepIn)
     host.programFolder = programFolder;
     QWidget window;
     window.resize(900, 700);
-    host.window = &window;
+    host.win = &window;
     auto* panel = new RecordPanel(&window, host);
     panel->SSTab1->setGeometry(8, 8, 880, 600);
     panel->lvwPermanent->setGeometry(8, 4, 860, 560);

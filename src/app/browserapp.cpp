@@ -2,7 +2,7 @@
 
 #include "centerform.h"
 #include "frmbrowser.h"
-#include "frmbrowserharvesthost.h"
+#include "windowharvesthost.h"
 #include "frmhome.h"
 #include "frmproxy.h"
 #include "imagedownloader.h"
@@ -18,7 +18,7 @@ BrowserApp::BrowserApp(Services services, QObject* parent)
         services_.downloader->setFolderRefusedHandler(
             [this](const QString& folder, const QString& reason) {
                 for (frmBrowser* w : windows())
-                    if (FrmBrowserHarvestHost* host = FrmBrowserHarvestHost::of(w))
+                    if (WindowHarvestHost* host = WindowHarvestHost::of(w))
                         host->folderRefused(folder, reason);
             });
     }

@@ -16,9 +16,9 @@ QWidget* WindowPlaybackHost::window()
     return &w_;
 }
 
-Prompt* WindowPlaybackHost::prompt()
+Prompt& WindowPlaybackHost::prompt()
 {
-    return w_.app().services().prompt;
+    return *w_.app().services().prompt;
 }
 
 QString WindowPlaybackHost::currentMode()

@@ -14,7 +14,7 @@ class WindowPlaybackHost : public PlaybackHost
 public:
     explicit WindowPlaybackHost(frmBrowser& window) : w_(window) {}
     QWidget* window() override;
-    Prompt* prompt() override;
+    Prompt& prompt() override;
     QString currentMode() override;
     QString lastCompletedUrl() override;
     int permanentRecordCount() override;

@@ -8,12 +8,12 @@
 
 namespace brackenly {
 
-QWidget* WindowSessionHost::hostWindow()
+QWidget* WindowSessionHost::window()
 {
     return &w_;
 }
 
-Prompt& WindowSessionHost::hostPrompt()
+Prompt& WindowSessionHost::prompt()
 {
     return *w_.app().services().prompt;
 }

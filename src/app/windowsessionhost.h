@@ -11,8 +11,8 @@ class WindowSessionHost : public SessionHost
 {
 public:
     explicit WindowSessionHost(frmBrowser& window) : w_(window) {}
-    QWidget* hostWindow() override;
-    Prompt& hostPrompt() override;
+    QWidget* window() override;
+    Prompt& prompt() override;
     QString hostProgramFolder() const override;
     void setStatusText(const QString& text) override;
     QString saveFolder() const override;

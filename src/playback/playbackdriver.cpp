@@ -74,7 +74,7 @@ bool PlaybackDriver::chooses(const Record& record, const QString& url)
     if (!checked(mnuPromptFill_))
         return true;
     const PromptAnswer answer =
-        host.prompt()->ask(host.window(), kAutoFillText,
+        host.prompt().ask(host.window(), kAutoFillText,
                            QStringLiteral("Session=") + record.Session, PromptButtons::OkCancel);
     return answer == PromptAnswer::Ok;
 }
@@ -86,12 +86,12 @@ void PlaybackDriver::cmdFill_Click()
         const HostGuard guard(host.window());
         const std::optional<Record> record = host.selectedRecord();
         if (!record) {
-            host.prompt()->ask(host.window(), kSelectRecordFirstText, QString(), PromptButtons::Ok);
+            host.prompt().ask(host.window(), kSelectRecordFirstText, QString(), PromptButtons::Ok);
             return;
         }
         const QString question = record->Type == kFormType ? kGoToFormText : kGoToAddressText;
         const PromptAnswer answer =
-            host.prompt()->ask(host.window(), question, QStringLiteral("Address: ") + record->Url,
+            host.prompt().ask(host.window(), question, QStringLiteral("Address: ") + record->Url,
                                PromptButtons::YesNo);
         if (answer == PromptAnswer::Yes && guard.alive())
             host.goTo(record->Url);

@@ -20,7 +20,7 @@ public:
     // The window: parent of the message boxes. When it is destroyed during a wait, playback
     // stops without touching it again.
     virtual QWidget* window() = 0;
-    virtual Prompt* prompt() = 0;
+    virtual Prompt& prompt() = 0;
     // gstrCurMode.
     virtual QString currentMode() = 0;
     // LastCompletedUrl, read afresh at each candidate.

@@ -233,7 +233,7 @@ QString RecordPanel::sessionFilePath(const QString& url) const
 
 void RecordPanel::tell(const QString& text, PromptIcon icon)
 {
-    host_.hostPrompt().ask(host_.hostWindow(), text, QString(), PromptButtons::Ok, icon);
+    host_.prompt().ask(host_.window(), text, QString(), PromptButtons::Ok, icon);
 }
 
 void RecordPanel::cmdSave_Click()
@@ -284,7 +284,7 @@ void RecordPanel::cmdDelete_Click()
             const QString path = sessionFilePath(selected->text(urlColumn));
             const quint64 removalsBefore = active->removalCount();
             const PromptAnswer answer =
-                host_.hostPrompt().ask(host_.hostWindow(), kConfirmDelete, selected->text(0),
+                host_.prompt().ask(host_.window(), kConfirmDelete, selected->text(0),
                                        PromptButtons::YesNo, PromptIcon::None);
             if (!self)
                 return;

@@ -15,8 +15,8 @@ public:
     virtual ~SessionHost() = default;
 
     // Parent of the panel's message boxes.
-    virtual QWidget* hostWindow() = 0;
-    virtual Prompt& hostPrompt() = 0;
+    virtual QWidget* window() = 0;
+    virtual Prompt& prompt() = 0;
     // Services::programFolder: the session folder and the default image folder derive from it.
     virtual QString hostProgramFolder() const = 0;
     // First panel of StatusBar1.

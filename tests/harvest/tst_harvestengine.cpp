@@ -2,7 +2,7 @@
 #include "enginesession.h"
 #include "fixtureserver.h"
 #include "frmbrowser.h"
-#include "frmbrowserharvesthost.h"
+#include "windowharvesthost.h"
 #include "frmpopup.h"
 #include "harvesttexts.h"
 #include "networkimagedownloader.h"

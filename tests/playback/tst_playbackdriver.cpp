@@ -18,7 +18,7 @@ const QString kPage = QStringLiteral("http://site/app/login.html");
 struct Host : PlaybackHost
 {
     QWidget* window() override { return nullptr; }
-    Prompt* prompt() override { return &scripted; }
+    Prompt& prompt() override { return scripted; }
     QString currentMode() override { return mode; }
     QString lastCompletedUrl() override { return lastUrl; }
     int permanentRecordCount() override { return int(records.size()); }

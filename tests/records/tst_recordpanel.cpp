@@ -22,8 +22,8 @@ namespace {
 
 struct FakeHost : SessionHost
 {
-    QWidget* hostWindow() override { return window; }
-    Prompt& hostPrompt() override { return prompt; }
+    QWidget* window() override { return win; }
+    Prompt& prompt() override { return scripted; }
     QString hostProgramFolder() const override { return programFolder; }
     void setStatusText(const QString& text) override { status = text; }
     QString saveFolder() const override { return gstrSaveFolder; }
@@ -31,8 +31,8 @@ struct FakeHost : SessionHost
     void setHomePageBox(const QString& text) override { txtHome = text; }
     void setImageFolderBox(const QString& text) override { txtImageFolder = text; }
 
-    QPointer<QWidget> window;
-    ScriptedPrompt prompt;
+    QPointer<QWidget> win;
+    ScriptedPrompt scripted;
     QString programFolder, status, gstrSaveFolder, txtHome = u"built-in"_s, txtImageFolder;
 };
 
@@ -101,14 +101,14 @@ void TestRecordPanel::init()
     dir_ = std::make_unique<QTemporaryDir>();
     host_ = std::make_unique<FakeHost>();
     host_->programFolder = dir_->path();
-    host_->window = window_ = new QWidget;
+    host_->win = window_ = new QWidget;
     panel_ = new RecordPanel(window_, *host_);
 }
 
 void TestRecordPanel::cleanup()
 {
     delete window_;
-    QCOMPARE(host_->prompt.unanswered(), 0);
+    QCOMPARE(host_->scripted.unanswered(), 0);
 }
 
 void TestRecordPanel::load_data()
@@ -208,7 +208,7 @@ void TestRecordPanel::moveRecord()
     if (!moved && existingName.isEmpty())
         QVERIFY(QDir().mkpath(path("session/A_x.xml")));
     if (!moved)
-        host_->prompt.answer(PromptAnswer::Ok);
+        host_->scripted.answer(PromptAnswer::Ok);
     Record temp = rec(tempName, "http://A/x");
     addTemporary(temp);
     host_->status.clear();
@@ -221,7 +221,7 @@ void TestRecordPanel::moveRecord()
     QCOMPARE(panel_->counters.lngBookmarkId, 0); // no generated name
     QVERIFY(host_->status.isEmpty());
     if (!moved) {
-        QVERIFY(host_->prompt.texts().value(0).startsWith("The record session could not be saved"));
+        QVERIFY(host_->scripted.texts().value(0).startsWith("The record session could not be saved"));
         QVERIFY(!QFileInfo::exists("/A_x.xml"));
         return;
     }
@@ -253,7 +253,7 @@ void TestRecordPanel::generatedNamesAndQueryVariants()
     // Deleting it removes that item, not the one its key would find.
     const int keyless = int(column(panel_->lvwPermanent, -1).indexOf(""));
     panel_->lvwPermanent->setCurrentItem(panel_->lvwPermanent->topLevelItem(keyless));
-    host_->prompt.answer(PromptAnswer::Yes);
+    host_->scripted.answer(PromptAnswer::Yes);
     panel_->cmdDelete->click();
     QCOMPARE(column(panel_->lvwPermanent, -1),
              (QStringList{"http://b/", "http://a/x"})); // descending now
@@ -290,7 +290,7 @@ void TestRecordPanel::deleteRecord()
     if (tab < 0)
         panel_->lvwPermanent->clearSelection();
     if (tab != 1)
-        host_->prompt.answer(answer);
+        host_->scripted.answer(answer);
     host_->status.clear();
     panel_->cmdDelete->click();
 
@@ -298,8 +298,8 @@ void TestRecordPanel::deleteRecord()
     const QString question = tab < 0 ? u"Please select a record session from the list first!"_s
                                      : u"Are you sure to delete this permanent record session?"_s;
     QCOMPARE(host_->status, status);
-    QCOMPARE(host_->prompt.texts(), tab == 1 ? QStringList() : QStringList{question});
-    QCOMPARE(host_->prompt.questions().value(0).title, tab == 0 ? u"My Record"_s : QString());
+    QCOMPARE(host_->scripted.texts(), tab == 1 ? QStringList() : QStringList{question});
+    QCOMPARE(host_->scripted.questions().value(0).title, tab == 0 ? u"My Record"_s : QString());
     QCOMPARE(panel_->lvwPermanent->hasKey("http://x/y"), !(gone && tab == 0));
     QCOMPARE(panel_->ListView1->topLevelItemCount(), gone && tab == 1 ? 0 : 1);
     QCOMPARE(QFileInfo::exists(path("session/x_y.xml")), fileThere && !(gone && tab == 0));

@@ -9,15 +9,15 @@ class ImageHarvester;
 class PopupRouter;
 
 // The harvest's view of a main window, over the window's own members.
-class FrmBrowserHarvestHost : public HarvestHost
+class WindowHarvestHost : public HarvestHost
 {
     Q_OBJECT
 public:
     // A child of the window.
-    explicit FrmBrowserHarvestHost(frmBrowser* window);
+    explicit WindowHarvestHost(frmBrowser* window);
 
     // The host of a window, nullptr for none.
-    static FrmBrowserHarvestHost* of(frmBrowser* window);
+    static WindowHarvestHost* of(frmBrowser* window);
 
     QWidget* window() const override;
     bool savingImages() const override;

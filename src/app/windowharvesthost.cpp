@@ -1,4 +1,4 @@
-#include "frmbrowserharvesthost.h"
+#include "windowharvesthost.h"
 
 #include "browserapp.h"
 #include "browsermenus.h"
@@ -19,121 +19,121 @@
 
 namespace brackenly {
 
-FrmBrowserHarvestHost::FrmBrowserHarvestHost(frmBrowser* window) : HarvestHost(window), w_(window)
+WindowHarvestHost::WindowHarvestHost(frmBrowser* window) : HarvestHost(window), w_(window)
 {
     setObjectName(QStringLiteral("harvestHost"));
 }
 
-FrmBrowserHarvestHost* FrmBrowserHarvestHost::of(frmBrowser* window)
+WindowHarvestHost* WindowHarvestHost::of(frmBrowser* window)
 {
-    return window ? window->findChild<FrmBrowserHarvestHost*>(QString(), Qt::FindDirectChildrenOnly)
+    return window ? window->findChild<WindowHarvestHost*>(QString(), Qt::FindDirectChildrenOnly)
                   : nullptr;
 }
 
-QWidget* FrmBrowserHarvestHost::window() const
+QWidget* WindowHarvestHost::window() const
 {
     return w_;
 }
-bool FrmBrowserHarvestHost::savingImages() const
+bool WindowHarvestHost::savingImages() const
 {
     return w_->SavingImages;
 }
-void FrmBrowserHarvestHost::setSavingImages(bool on)
+void WindowHarvestHost::setSavingImages(bool on)
 {
     w_->SavingImages = on;
 }
-FrameRef FrmBrowserHarvestHost::lastCompletedBrowser() const
+FrameRef WindowHarvestHost::lastCompletedBrowser() const
 {
     return w_->LastCompletedBrowser;
 }
-void FrmBrowserHarvestHost::setGobackFlag(bool on)
+void WindowHarvestHost::setGobackFlag(bool on)
 {
     w_->gbGobackFlag = on;
 }
-QString FrmBrowserHarvestHost::saveImageCaption() const
+QString WindowHarvestHost::saveImageCaption() const
 {
     return w_->cmdSaveImage->text();
 }
 
-void FrmBrowserHarvestHost::setSaveImageCaption(const QString& caption)
+void WindowHarvestHost::setSaveImageCaption(const QString& caption)
 {
     w_->cmdSaveImage->setText(caption);
     w_->cmdSaveImage->setAccessibleName(caption);
 }
 
-bool FrmBrowserHarvestHost::blockPopups() const
+bool WindowHarvestHost::blockPopups() const
 {
     return w_->menus()->mnuBlock->isChecked();
 }
-void FrmBrowserHarvestHost::setBlockedStatus(const QString& text)
+void WindowHarvestHost::setBlockedStatus(const QString& text)
 {
     w_->statusPanel(3)->setText(text);
 }
-QString FrmBrowserHarvestHost::saveFolder() const
+QString WindowHarvestHost::saveFolder() const
 {
     return w_->gstrSaveFolder;
 }
-QString FrmBrowserHarvestHost::level2Url() const
+QString WindowHarvestHost::level2Url() const
 {
     return w_->gstrLevel2Url;
 }
-void FrmBrowserHarvestHost::setLevel2Url(const QString& url)
+void WindowHarvestHost::setLevel2Url(const QString& url)
 {
     w_->gstrLevel2Url = url;
 }
-bool FrmBrowserHarvestHost::captureLevel2() const
+bool WindowHarvestHost::captureLevel2() const
 {
     return w_->gbCaptureLevel2;
 }
-void FrmBrowserHarvestHost::setCaptureLevel2(bool on)
+void WindowHarvestHost::setCaptureLevel2(bool on)
 {
     w_->gbCaptureLevel2 = on;
 }
-bool FrmBrowserHarvestHost::popup() const
+bool WindowHarvestHost::popup() const
 {
     return w_->gbPopup;
 }
-void FrmBrowserHarvestHost::setPopup(bool on)
+void WindowHarvestHost::setPopup(bool on)
 {
     w_->gbPopup = on;
 }
-bool FrmBrowserHarvestHost::timeOut() const
+bool WindowHarvestHost::timeOut() const
 {
     return w_->gbTimeOut;
 }
-void FrmBrowserHarvestHost::setTimeOut(bool on)
+void WindowHarvestHost::setTimeOut(bool on)
 {
     w_->gbTimeOut = on;
 }
 
-void FrmBrowserHarvestHost::setSavingStatus(const QString& text)
+void WindowHarvestHost::setSavingStatus(const QString& text)
 {
     w_->statusPanel(2)->setText(text);
 }
 
-QWidget* FrmBrowserHarvestHost::savingStatusPanel() const
+QWidget* WindowHarvestHost::savingStatusPanel() const
 {
     return w_->statusPanel(2);
 }
 
-void FrmBrowserHarvestHost::stopBusyTimer()
+void WindowHarvestHost::stopBusyTimer()
 {
     w_->Timer1->stop();
 }
-HarvestHost* FrmBrowserHarvestHost::firstWindow() const
+HarvestHost* WindowHarvestHost::firstWindow() const
 {
     return of(w_->app().firstWindow());
 }
-bool FrmBrowserHarvestHost::programEnding() const
+bool WindowHarvestHost::programEnding() const
 {
     return w_->app().isEnding();
 }
-Browser* FrmBrowserHarvestHost::openPopupLevelWindow()
+Browser* WindowHarvestHost::openPopupLevelWindow()
 {
     return OpenPopupLevelWindow(*w_);
 }
 
-void FrmBrowserHarvestHost::folderRefused(const QString& folder, const QString& reason)
+void WindowHarvestHost::folderRefused(const QString& folder, const QString& reason)
 {
     const auto absolute = [](const QString& path) {
         return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
@@ -148,7 +148,7 @@ void FrmBrowserHarvestHost::folderRefused(const QString& folder, const QString& 
     setSavingImages(false);
 }
 
-void FrmBrowserHarvestHost::runFinished()
+void WindowHarvestHost::runFinished()
 {
     if (refusal_.isEmpty())
         return;
@@ -159,9 +159,9 @@ void FrmBrowserHarvestHost::runFinished()
 
 void AttachHarvest(frmBrowser* window)
 {
-    if (FrmBrowserHarvestHost::of(window))
+    if (WindowHarvestHost::of(window))
         return;
-    auto* host = new FrmBrowserHarvestHost(window);
+    auto* host = new WindowHarvestHost(window);
     auto* harvester = new ImageHarvester(host, window->app().services(), window);
     harvester->setObjectName(QStringLiteral("harvester"));
     auto* router = new PopupRouter(host, window->app().services(), window);
@@ -175,10 +175,9 @@ void AttachHarvest(frmBrowser* window)
     // The bar takes its room from panel 1.
     QObject::connect(harvester, &ImageHarvester::runStarted, window, &frmBrowser::Form_Resize);
     QObject::connect(harvester, &ImageHarvester::runFinished, window, &frmBrowser::Form_Resize);
-    QObject::connect(harvester, &ImageHarvester::runStarted, host,
-                     &FrmBrowserHarvestHost::runStarted);
+    QObject::connect(harvester, &ImageHarvester::runStarted, host, &WindowHarvestHost::runStarted);
     QObject::connect(harvester, &ImageHarvester::runFinished, host,
-                     &FrmBrowserHarvestHost::runFinished);
+                     &WindowHarvestHost::runFinished);
 }
 
 ImageHarvester* HarvesterOf(frmBrowser* window)
