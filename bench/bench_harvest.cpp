@@ -17,7 +17,6 @@
 #include "enginesession.h"
 #include "fixtureserver.h"
 #include "frmbrowser.h"
-#include "windowharvesthost.h"
 #include "networkimagedownloader.h"
 #include "prompt.h"
 #include "scenegraphbackend.h"

@@ -2,10 +2,10 @@
 
 #include "centerform.h"
 #include "frmbrowser.h"
-#include "windowharvesthost.h"
 #include "frmhome.h"
 #include "frmproxy.h"
 #include "imagedownloader.h"
+#include "imageharvester.h"
 
 #include <QCoreApplication>
 
@@ -18,8 +18,7 @@ BrowserApp::BrowserApp(Services services, QObject* parent)
         services_.downloader->setFolderRefusedHandler(
             [this](const QString& folder, const QString& reason) {
                 for (frmBrowser* w : windows())
-                    if (WindowHarvestHost* host = WindowHarvestHost::of(w))
-                        host->folderRefused(folder, reason);
+                    w->harvester()->folderRefused(folder, reason);
             });
     }
 }
@@ -71,7 +70,6 @@ frmBrowser* BrowserApp::startFirstWindow()
 frmBrowser* BrowserApp::createWindow()
 {
     auto* w = new frmBrowser(*this);
-    AttachHarvest(w);
     windows_.append(w);
     return w;
 }

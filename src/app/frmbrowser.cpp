@@ -9,12 +9,16 @@
 #include "frmhome.h"
 #include "frmproxy.h"
 #include "harvesttexts.h"
+#include "imageharvester.h"
 #include "playbackdriver.h"
+#include "popuprouter.h"
 #include "prompt.h"
 #include "recordfile.h"
 #include "recordlist.h"
 #include "recordpanel.h"
+#include "runprogress.h"
 #include "statusdots.h"
+#include "windowharvesthost.h"
 #include "windowlayout.h"
 #include "windowplaybackhost.h"
 #include "windowsessionhost.h"
@@ -148,6 +152,14 @@ void frmBrowser::createControls()
     setPlaybackStep(
         [this](const FrameRef& pDisp, const QString& url) { playback_->PlaybackStep(pDisp, url); });
 
+    harvestHost_ = std::make_unique<WindowHarvestHost>(*this);
+    harvester_ = new ImageHarvester(harvestHost_.get(), app_.services(), this);
+    harvester_->setObjectName(QStringLiteral("harvester"));
+    popupRouter_ = new PopupRouter(harvestHost_.get(), app_.services(), this);
+    popupRouter_->setObjectName(QStringLiteral("popupRouter"));
+    popupRouter_->install(wbMyBrowser);
+    ShowRunProgress(harvester_, prgRun);
+
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
@@ -175,9 +187,14 @@ void frmBrowser::connectSignals()
 {
     connect(cmdBack, &QPushButton::clicked, this, &frmBrowser::cmdBack_Click);
     connect(cmdPlayback, &QPushButton::clicked, this, &frmBrowser::cmdPlayback_Click);
-    connect(cmdSaveImage, &QPushButton::clicked, this, &frmBrowser::saveImageClicked);
-    connect(menus_->mnuSaveImage, &QAction::triggered, this, &frmBrowser::saveImageClicked);
-    connect(cmdImageFolder, &QPushButton::clicked, this, &frmBrowser::imageFolderClicked);
+    connect(cmdSaveImage, &QPushButton::clicked, harvester_, &ImageHarvester::mnuSaveImage_Click);
+    connect(menus_->mnuSaveImage, &QAction::triggered, harvester_,
+            &ImageHarvester::mnuSaveImage_Click);
+    connect(cmdImageFolder, &QPushButton::clicked, harvester_,
+            &ImageHarvester::cmdImageFolder_Click);
+    // The run's bar takes its room from panel 1.
+    connect(harvester_, &ImageHarvester::runStarted, this, &frmBrowser::Form_Resize);
+    connect(harvester_, &ImageHarvester::runFinished, this, &frmBrowser::Form_Resize);
     connect(Timer1, &QTimer::timeout, this, &frmBrowser::Timer1_Timer);
     connect(records_->cmdFill, &QPushButton::clicked, playback_, &PlaybackDriver::cmdFill_Click);
     connect(menus_->mnuExit, &QAction::triggered, this, &frmBrowser::mnuExit_Click);
@@ -206,7 +223,7 @@ void frmBrowser::connectSignals()
 void frmBrowser::Form_Load()
 {
     gbGobackFlag = false;
-    SavingImages = false;
+    harvestRun.SavingImages = false;
     if (objParentForm.isNull()) {
         glngPopupLevel = 0;
         setWindowTitle(kFirstWindowCaption);
@@ -339,7 +356,7 @@ void frmBrowser::cmdPlayback_Click()
 void frmBrowser::wbMyBrowser_BeforeNavigate2(const QString& url)
 {
     setStatusText(QStringLiteral("Going to ") + url + QStringLiteral("..."));
-    if (!SavingImages)
+    if (!harvestRun.SavingImages)
         cmdSaveImage->setEnabled(false);
     Timer1->setInterval(1000);
     Timer1->start();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browser.h"
+#include "harvestrun.h"
 #include "services.h"
 #include "windowlayout.h"
 
@@ -22,8 +23,11 @@ namespace brackenly {
 
 class BrowserApp;
 class BrowserMenus;
+class ImageHarvester;
 class PlaybackDriver;
+class PopupRouter;
 class RecordPanel;
+class WindowHarvestHost;
 class WindowPlaybackHost;
 class WindowSessionHost;
 
@@ -68,6 +72,9 @@ public:
     Browser* browser() const { return wbMyBrowser; }
     RecordPanel* records() const { return records_; }
     PlaybackDriver* playback() const { return playback_; }
+    ImageHarvester* harvester() const { return harvester_; }
+    PopupRouter* popupRouter() const { return popupRouter_; }
+    WindowHarvestHost* harvestHost() const { return harvestHost_.get(); }
 
     // The playback step run by each completed document; a later subsystem plugs in here.
     using PlaybackStep = std::function<void(const FrameRef&, const QString&)>;
@@ -82,13 +89,7 @@ public:
     QString gstrSaveFolder;
     QString gstrCurMode;
     QString strLastUrl;
-    QString gstrLevel2Url;
-    bool gbCaptureLevel2 = false;
-    bool gbPopup = false;
-    bool gbTimeOut = false;
-
-    // Private state other Parts of the window use through accessors.
-    bool SavingImages = false;
+    HarvestRun harvestRun; // the image-saving run, reported to by the capture windows
     QString LastCompletedUrl;
     FrameRef LastCompletedBrowser;
 
@@ -104,10 +105,6 @@ public:
     QStatusBar* StatusBar1 = nullptr;
     QProgressBar* prgRun = nullptr; // beside the panels while an image-saving run is on
     QTimer* Timer1 = nullptr;
-
-Q_SIGNALS:
-    void saveImageClicked();
-    void imageFolderClicked();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -129,6 +126,9 @@ private:
     RecordPanel* records_ = nullptr;
     std::unique_ptr<WindowPlaybackHost> playbackHost_;
     PlaybackDriver* playback_ = nullptr;
+    std::unique_ptr<WindowHarvestHost> harvestHost_;
+    ImageHarvester* harvester_ = nullptr;
+    PopupRouter* popupRouter_ = nullptr;
     QWidget* client_ = nullptr;
     QLabel* panels_[3] = {nullptr, nullptr, nullptr};
     PlaybackStep playbackStep_;

@@ -59,7 +59,7 @@ QString CaptureWindow::captureStatus() const
 
 void CaptureWindow::setCaptureStatus(const QString& text)
 {
-    SetStatusText(CaptureStatus, [&] { CaptureStatus->setText(text); });
+    SetStatusText(CaptureStatus, text);
 }
 
 bool CaptureWindow::saveOne(const QString& src, const QString& path)
@@ -68,8 +68,7 @@ bool CaptureWindow::saveOne(const QString& src, const QString& path)
         return true;
     const QPointer<CaptureWindow> self(this);
     if (HarvestHost* first = firstWindow_.data())
-        SetStatusText(first->savingStatusPanel(),
-                      [&] { first->setSavingStatus(kSavingPrefix + src); });
+        SetStatusText(first->statusPanel(2), kSavingPrefix + src);
     setCaptureStatus(kSavingPrefix + src);
     QCoreApplication::processEvents();
     if (!self)

@@ -22,12 +22,12 @@ void frmCapture::ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QStri
     // The first window is held apart from this one, which may be closed during the reads.
     const QPointer<HarvestHost> first = firstWindow_;
     try {
-        if (first && url.contains(first->level2Url(), Qt::CaseInsensitive))
+        if (first && url.contains(first->run().gstrLevel2Url, Qt::CaseInsensitive))
             CaptureFrames(pDisp);
     } catch (const std::exception&) {
     }
     if (first)
-        first->setCaptureLevel2(false);
+        first->run().gbCaptureLevel2 = false;
 }
 
 void frmCapture::CaptureFrames(const FrameRef& target)

@@ -38,7 +38,7 @@ void frmPopup::ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QString
         }
         setCaptureStatus(kFinishedText);
         if (HarvestHost* first = firstWindow_.data()) {
-            first->setPopup(false);
+            first->run().gbPopup = false;
             first->stopBusyTimer();
         }
     } catch (const std::exception&) {

@@ -1,13 +1,17 @@
 #pragma once
 
 #include "browser.h"
+#include "harvestrun.h"
 
 #include <QObject>
 #include <QString>
 
+class QLabel;
 class QWidget;
 
 namespace brackenly {
+
+class Prompt;
 
 // What the image harvest needs of one main window. The window implements it over its own
 // members; the harvest never sees the window class itself. It is a QObject so that windows
@@ -21,29 +25,18 @@ public:
 
     // ---- this main window
     virtual QWidget* window() const = 0;
-    virtual bool savingImages() const = 0; // SavingImages
-    virtual void setSavingImages(bool on) = 0;
+    virtual Prompt& prompt() const = 0;
+    // The window's run state, also when a capture window reports to it.
+    virtual HarvestRun& run() = 0;
     virtual FrameRef lastCompletedBrowser() const = 0; // LastCompletedBrowser
     virtual void setGobackFlag(bool on) = 0;           // gbGobackFlag
     virtual QString saveImageCaption() const = 0;      // cmdSaveImage's caption
     virtual void setSaveImageCaption(const QString& caption) = 0;
-    virtual bool blockPopups() const = 0;                   // mnuBlock checked
-    virtual void setBlockedStatus(const QString& text) = 0; // panel 3 of StatusBar1
-
-    // ---- the public variables of this window that the capture windows report through
+    virtual bool blockPopups() const = 0; // mnuBlock checked
     virtual QString saveFolder() const = 0; // gstrSaveFolder
-    virtual QString level2Url() const = 0;  // gstrLevel2Url
-    virtual void setLevel2Url(const QString& url) = 0;
-    virtual bool captureLevel2() const = 0; // gbCaptureLevel2
-    virtual void setCaptureLevel2(bool on) = 0;
-    virtual bool popup() const = 0; // gbPopup
-    virtual void setPopup(bool on) = 0;
-    virtual bool timeOut() const = 0; // gbTimeOut
-    virtual void setTimeOut(bool on) = 0;
-    // Panel 2 of StatusBar1: sets the text only; the harvest paces its painting.
-    virtual void setSavingStatus(const QString& text) = 0;
-    // The widget of panel 2, painted by the harvest; nullptr if there is none.
-    virtual QWidget* savingStatusPanel() const = 0;
+    // Panel 1 to 3 of StatusBar1 (2: the image being saved, 3: blocked pop-ups); the
+    // harvest paces their painting. nullptr when the window has no such panel.
+    virtual QLabel* statusPanel(int index) const = 0;
     // Stops Timer1, the busy dots of panel 1.
     virtual void stopBusyTimer() = 0;
 

@@ -9,15 +9,18 @@
 #include "imagedownload.h"
 #include "imagedownloader.h"
 #include "imagenames.h"
+#include "prompt.h"
 #include "statuspacer.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QTimer>
 #include <QWidget>
 #include <chrono>
 #include <cmath>
+#include <utility>
 
 namespace brackenly {
 
@@ -68,7 +71,7 @@ qint64 ImageHarvester::nowSeconds() const
 
 bool ImageHarvester::running() const
 {
-    return host_ && host_->savingImages() && !host_->programEnding();
+    return host_ && host_->run().SavingImages && !host_->programEnding();
 }
 
 void ImageHarvester::mnuSaveImage_Click()
@@ -79,9 +82,10 @@ void ImageHarvester::mnuSaveImage_Click()
         const QPointer<ImageHarvester> self(this);
         saveStartTime_ = nowSeconds();
         host_->setSaveImageCaption(kSavingImageText);
-        host_->setSavingImages(true);
+        host_->run().SavingImages = true;
         imageLinks_.clear();
         openCaptureWindow();
+        refusal_.clear();
         ++runDepth_;
         Q_EMIT runStarted();
         if (!self)
@@ -94,20 +98,46 @@ void ImageHarvester::mnuSaveImage_Click()
         timer3_->stop();
         unloadCaptureWindow();
         if (host_) {
-            host_->setSavingImages(false);
+            host_->run().SavingImages = false;
             host_->setSaveImageCaption(kSaveImageText);
         }
         Q_EMIT runFinished();
+        if (self)
+            tellRefusal();
         return;
     }
     // A click while a run waits: only after the first second does it stop the run.
     if (nowSeconds() - saveStartTime_ > 1) {
         host_->setSaveImageCaption(kSaveImageText);
-        if (host_->savingImages()) {
-            host_->setSavingImages(false);
+        if (host_->run().SavingImages) {
+            host_->run().SavingImages = false;
             unloadCaptureWindow();
         }
     }
+}
+
+void ImageHarvester::folderRefused(const QString& folder, const QString& reason)
+{
+    const auto absolute = [](const QString& path) {
+        return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    };
+    if (!host_ || !host_->run().SavingImages || !refusal_.isEmpty() ||
+        absolute(folder) != absolute(host_->saveFolder()))
+        return;
+    refusal_ = QStringLiteral("The images could not be saved to the folder ") +
+               QDir::toNativeSeparators(folder) + QStringLiteral(": ") + reason + u'.';
+    // Every further image would fail alike; the run's loops end at their next check.
+    host_->setSaveImageCaption(kSaveImageText);
+    host_->run().SavingImages = false;
+}
+
+void ImageHarvester::tellRefusal()
+{
+    if (refusal_.isEmpty() || !host_)
+        return;
+    const QString text = std::exchange(refusal_, QString());
+    host_->prompt().ask(host_->window(), text, QString(), PromptButtons::Ok,
+                        PromptIcon::Exclamation);
 }
 
 void ImageHarvester::openCaptureWindow()
@@ -201,8 +231,7 @@ void ImageHarvester::ScanForImages(const FrameRef& target)
     if (!saveCapturedImages())
         return;
     if (host_)
-        SetStatusText(
-            host_->savingStatusPanel(), [this] { host_->setSavingStatus(QString()); }, true);
+        SetStatusText(host_->statusPanel(2), QString(), true);
 }
 
 void ImageHarvester::HarvestDocument(const std::shared_ptr<Document>& doc, Browser* page)
@@ -269,18 +298,18 @@ bool ImageHarvester::followLink(Document& doc, const DomLink& link)
             return false;
         if (!running())
             return true;
-        host_->setPopup(true);
+        host_->run().gbPopup = true;
         armTimeOut();
         ClickLink(doc, href, link);
-        return waitWhile([this] { return host_->popup() && !host_->timeOut(); });
+        return waitWhile([this] { return host_->run().gbPopup && !host_->run().gbTimeOut; });
     }
     if (!href.startsWith(QLatin1String("http://")))
         return true; // stays recorded as visited
-    host_->setLevel2Url(href);
+    host_->run().gstrLevel2Url = href;
     armTimeOut();
     timer2_->start(10);
-    host_->setCaptureLevel2(true);
-    return waitWhile([this] { return host_->captureLevel2() && !host_->timeOut(); });
+    host_->run().gbCaptureLevel2 = true;
+    return waitWhile([this] { return host_->run().gbCaptureLevel2 && !host_->run().gbTimeOut; });
 }
 
 bool ImageHarvester::SkipLink(const QString& href)
@@ -299,7 +328,7 @@ void ImageHarvester::SaveImage(const QString& src, const QString& path, Browser*
         return;
     const QPointer<ImageHarvester> self(this);
     const QPointer<Browser> view(page);
-    SetStatusText(host_->savingStatusPanel(), [&] { host_->setSavingStatus(kSavingPrefix + src); });
+    SetStatusText(host_->statusPanel(2), kSavingPrefix + src);
     QCoreApplication::processEvents();
     if (!self)
         return;
@@ -309,7 +338,7 @@ void ImageHarvester::SaveImage(const QString& src, const QString& path, Browser*
 void ImageHarvester::armTimeOut()
 {
     timer3_->setInterval(services_.captureTimeoutMs);
-    host_->setTimeOut(false);
+    host_->run().gbTimeOut = false;
     timer3_->start();
 }
 
@@ -327,9 +356,9 @@ void ImageHarvester::Timer2_Timer()
     if (!host_)
         return;
     try {
-        const QString url = host_->level2Url();
+        const QString url = host_->run().gstrLevel2Url;
         if (!ShouldLoadCaptureAddress(url)) {
-            host_->setCaptureLevel2(false);
+            host_->run().gbCaptureLevel2 = false;
             return;
         }
         if (!capture_)
@@ -356,7 +385,7 @@ void ImageHarvester::Timer3_Timer()
 {
     timer3_->stop();
     if (host_)
-        host_->setTimeOut(true);
+        host_->run().gbTimeOut = true;
 }
 
 } // namespace brackenly

@@ -42,6 +42,9 @@ public:
     void cmdImageFolder_Click();
     void Timer2_Timer();
     void Timer3_Timer();
+    // The image folder refused a file: a run saving there ends as after a stop click, and
+    // says why once it has ended.
+    void folderRefused(const QString& folder, const QString& reason);
 
     // ---- the steps of a run
     void ScanForImages(const FrameRef& target);
@@ -81,6 +84,7 @@ private:
     // Lets the capture window save the images of the pages it captured; false when this
     // harvester died meanwhile.
     bool saveCapturedImages();
+    void tellRefusal();
     void openCaptureWindow();
     void unloadCaptureWindow();
 
@@ -94,6 +98,7 @@ private:
     QStringList visitedLinks_;
     qint64 saveStartTime_ = 0;
     int runDepth_ = 0;
+    QString refusal_; // why the folder refused, told when the run has ended
 };
 
 } // namespace brackenly

@@ -6,7 +6,7 @@
 #include "harvesthost.h"
 #include "harvestrules.h"
 
-#include <QWidget>
+#include <QLabel>
 
 namespace brackenly {
 
@@ -29,10 +29,11 @@ Browser* PopupRouter::wbMyBrowser_NewWindow2()
     try {
         if (host_->blockPopups()) {
             ++blockedPopupCount_;
-            host_->setBlockedStatus(BlockedPopupText(blockedPopupCount_));
+            if (QLabel* panel = host_->statusPanel(3))
+                panel->setText(BlockedPopupText(blockedPopupCount_));
             return nullptr;
         }
-        if (host_->savingImages())
+        if (host_->run().SavingImages)
             return OpenCapturePopup();
         return OpenPopupWindow();
     } catch (const std::exception&) {

@@ -1,9 +1,9 @@
 #include "statuspacer.h"
 
+#include <QLabel>
 #include <QPointer>
 #include <QTimer>
 #include <QVariant>
-#include <QWidget>
 #include <chrono>
 
 namespace brackenly {
@@ -21,25 +21,23 @@ qint64 steadyMs()
 
 } // namespace
 
-void SetStatusText(QWidget* panel, const std::function<void()>& change, bool paintNow)
+void SetStatusText(QLabel* panel, const QString& text, bool paintNow)
 {
-    if (!panel) {
-        change();
+    if (!panel)
         return;
-    }
     const qint64 now = steadyMs();
     const QVariant last = panel->property(kPaintedAt);
     const qint64 since = last.isValid() ? now - last.toLongLong() : kStatusPaintMs;
     if (paintNow || since >= kStatusPaintMs) {
         panel->setUpdatesEnabled(true);
-        change();
+        panel->setText(text);
         panel->repaint();
         panel->setProperty(kPaintedAt, now);
         return;
     }
     // Too soon: keep the text, hold the painting until the pace allows it.
     panel->setUpdatesEnabled(false);
-    change();
+    panel->setText(text);
     if (panel->property(kPending).toBool())
         return;
     panel->setProperty(kPending, true);

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <functional>
+#include <QString>
 
-class QWidget;
+class QLabel;
 
 namespace brackenly {
 
@@ -11,8 +11,8 @@ namespace brackenly {
 // a change that comes sooner is painted when that time is up.
 inline constexpr int kStatusPaintMs = 250;
 
-// Runs change (which sets the panel's text) and paints the panel now or a little later.
-// paintNow: paint at once whatever the pace (a final text). A null panel only runs change.
-void SetStatusText(QWidget* panel, const std::function<void()>& change, bool paintNow = false);
+// Sets the panel's text and paints it now or a little later. paintNow: paint at once
+// whatever the pace (a final text). A null panel is passed over.
+void SetStatusText(QLabel* panel, const QString& text, bool paintNow = false);
 
 } // namespace brackenly

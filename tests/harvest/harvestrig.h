@@ -8,10 +8,12 @@
 #include "imagedownloader.h"
 #include "imageharvester.h"
 #include "popuprouter.h"
+#include "scriptedprompt.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -19,53 +21,52 @@
 
 namespace brackenly {
 
-// A main window's harvest state as plain fields; it is its own first window.
-class FakeHost : public HarvestHost
+// A main window as the harvest sees it: plain fields and real status panels. A window
+// made with a first window is a pop-up level window over it; the capture windows of its
+// runs report to that first window.
+class RigWindow : public HarvestHost
 {
 public:
-    ~FakeHost() override { delete win.data(); }
+    explicit RigWindow(RigWindow* first = nullptr) : first_(first)
+    {
+        for (QLabel*& panel : panels)
+            panel = new QLabel(win);
+    }
+    ~RigWindow() override { delete win.data(); }
     QWidget* window() const override { return win.data(); }
-    bool savingImages() const override { return saving; }
-    void setSavingImages(bool on) override { saving = on; }
+    Prompt& prompt() const override { return prompts; }
+    HarvestRun& run() override { return state; }
     FrameRef lastCompletedBrowser() const override { return target; }
     void setGobackFlag(bool) override {}
     QString saveImageCaption() const override { return caption; }
     void setSaveImageCaption(const QString& text) override { caption = text; }
     bool blockPopups() const override { return block; }
-    void setBlockedStatus(const QString& text) override { panel3 = text; }
     QString saveFolder() const override { return folder; }
-    QString level2Url() const override { return level2; }
-    void setLevel2Url(const QString& url) override { level2 = url; }
-    bool captureLevel2() const override { return capture; }
-    void setCaptureLevel2(bool on) override
+    QLabel* statusPanel(int index) const override
     {
-        captureReports += (capture = on) ? 0 : 1;
-        if (!on && onCaptureReport)
-            onCaptureReport();
+        return index >= 1 && index <= 3 ? panels[index - 1] : nullptr;
     }
-    bool popup() const override { return gbPopup; }
-    void setPopup(bool on) override { popupReports += (gbPopup = on) ? 0 : 1; }
-    bool timeOut() const override { return gbTimeOut; }
-    void setTimeOut(bool on) override
-    {
-        timeOuts += on;
-        gbTimeOut = on;
-    }
-    void setSavingStatus(const QString&) override {}
-    QWidget* savingStatusPanel() const override { return nullptr; }
     void stopBusyTimer() override {}
-    HarvestHost* firstWindow() const override { return const_cast<FakeHost*>(this); }
+    HarvestHost* firstWindow() const override
+    {
+        return first_ ? static_cast<HarvestHost*>(first_) : const_cast<RigWindow*>(this);
+    }
     bool programEnding() const override { return false; }
     Browser* openPopupLevelWindow() override { return ++levelWindows, levelBrowser; }
+    QString panelText(int index) const { return panels[index - 1]->text(); }
 
     QPointer<QWidget> win = new QWidget;
-    bool saving = false, block = false, capture = false, gbPopup = false, gbTimeOut = false;
+    QLabel* panels[3] = {};
+    mutable ScriptedPrompt prompts;
+    HarvestRun state;
+    bool block = false;
     FrameRef target;
-    QString caption = QStringLiteral("S A V E    I M A G E"), panel3, folder, level2;
-    // Reports: each time a capture window clears gbCaptureLevel2 or gbPopup.
-    int captureReports = 0, popupReports = 0, timeOuts = 0, levelWindows = 0;
+    QString caption = QStringLiteral("S A V E    I M A G E"), folder;
+    int levelWindows = 0;
     Browser* levelBrowser = nullptr;
-    std::function<void()> onCaptureReport;
+
+private:
+    RigWindow* first_;
 };
 
 // Stores the address as the file's content; never over an existing file.
@@ -93,12 +94,15 @@ struct RecordingDownloader : ImageDownloader
 };
 
 // One window's harvest on the engine double; browsers made for it load the pages added
-// here a moment after a Navigate, like the real engine.
+// here a moment after a Navigate, like the real engine. The run's window is the first
+// window, or a pop-up level window over it (with a folder of its own).
 struct HarvestRig
 {
-    explicit HarvestRig(int timeOutMs = 5000)
+    explicit HarvestRig(int timeOutMs = 5000, bool inLevelWindow = false)
+        : host(inLevelWindow ? level : first)
     {
-        host.folder = dir.path();
+        first.folder = dir.path();
+        level.folder = levelDir.path();
         browsers.onCreate = [this](FakeBrowser* b) {
             b->onNavigate = [this, b = QPointer<FakeBrowser>(b)](const QString& url) {
                 navigations << url;
@@ -109,6 +113,7 @@ struct HarvestRig
         services.downloader = &downloader;
         services.captureTimeoutMs = timeOutMs;
         harvester = new ImageHarvester(&host, services, host.window());
+        QObject::connect(harvester->Timer3(), &QTimer::timeout, [this] { ++timeOuts; });
         router = new PopupRouter(&host, services, host.window());
         router->install(&main);
     }
@@ -130,8 +135,11 @@ struct HarvestRig
     void loadLater(QPointer<FakeBrowser> b, const QString& url)
     {
         QTimer::singleShot(0, [this, b, url] {
-            if (b && pages.contains(url))
-                b->load(pages[url]());
+            if (!b || !pages.contains(url))
+                return;
+            b->load(pages[url]());
+            if (onLoaded)
+                onLoaded(url);
         });
     }
     // A click on the link asks for a new window, as window.open does, and loads url there.
@@ -153,15 +161,23 @@ struct HarvestRig
         harvester->mnuSaveImage_Click();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    QStringList files() const { return QDir(dir.path()).entryList(QDir::Files, QDir::Name); }
+    QStringList files(const RigWindow& w) const
+    {
+        return QDir(w.folder).entryList(QDir::Files, QDir::Name);
+    }
+    QStringList files() const { return files(host); }
 
-    QTemporaryDir dir;
+    QTemporaryDir dir, levelDir;
     QHash<QString, std::function<std::shared_ptr<FakeDocument>()>> pages;
     QStringList navigations; // of the capture window's browser
+    int timeOuts = 0;        // waits ended by Timer3
+    std::function<void(const QString&)> onLoaded; // after a page loaded in a made browser
     FakeBrowserFactory browsers;
     RecordingDownloader downloader;
     Services services;
-    FakeHost host;
+    RigWindow first;
+    RigWindow level{&first};
+    RigWindow& host; // the window whose run is tested
     FakeBrowser main;
     ImageHarvester* harvester;
     PopupRouter* router;

@@ -2,7 +2,6 @@
 #include "enginesession.h"
 #include "fixtureserver.h"
 #include "frmbrowser.h"
-#include "windowharvesthost.h"
 #include "frmpopup.h"
 #include "harvesttexts.h"
 #include "networkimagedownloader.h"
@@ -110,10 +109,10 @@ void tst_HarvestEngine::galleryRunAndSecondRun()
     QCOMPARE(counter.barHidden, 0);
     QVERIFY(w->prgRun->isHidden());
     QCOMPARE(w->cmdSaveImage->text(), kSaveImageText);
-    QVERIFY(!w->gbTimeOut); // every wait ended by a report, not the time-out
+    QVERIFY(!w->harvestRun.gbTimeOut); // every wait ended by a report, not the time-out
     QCOMPARE(server.requestCount("/g/big1.html"), 0);
     QCOMPARE(server.requestCount("/g/page1.html"), 1);
-    QCOMPARE(PopupRouterOf(w)->lastCapturePopup()->captureStatus(), kFinishedText);
+    QCOMPARE(w->popupRouter()->lastCapturePopup()->captureStatus(), kFinishedText);
     QCOMPARE(app.windows().size(), 1); // the pop-up went to a capture pop-up window
 
     // Everything the second run finds is saved already: it downloads nothing.

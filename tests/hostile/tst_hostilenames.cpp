@@ -110,7 +110,7 @@ void tst_HostileNames::nothingLeavesTheFolder()
     services.browsers = &browsers;
     services.downloader = &downloader;
     services.captureTimeoutMs = 1000;
-    FakeHost host;
+    RigWindow host;
     host.folder = folder;
     FakeBrowser page;
     auto doc = FakeDocument::create(); // no address: sources are read back as given

@@ -280,7 +280,7 @@ void tst_HostilePages::runsEndAndStayInTheFolder()
             settle(500);
         w->cmdSaveImage->click(); // returns when the run has ended
         QCOMPARE(w->cmdSaveImage->text(), kSaveImageText);
-        QVERIFY(!w->SavingImages);
+        QVERIFY(!w->harvestRun.SavingImages);
     }
     const qint64 runMs = run.elapsed();
     peakKb = qMax(peakKb, residentKb());

@@ -230,7 +230,7 @@ void tst_RefusingFolders::userIsToldAndNothingIsLost()
                  qPrintable(prompt.texts().at(0)));
         QVERIFY(server_.totalRequests() <= 1);
         QCOMPARE(w->cmdSaveImage->text(), kSaveImageText);
-        QVERIFY(!w->SavingImages);
+        QVERIFY(!w->harvestRun.SavingImages);
     }
 
     // The window goes on: once the folder takes files the same action succeeds.
