@@ -3,6 +3,7 @@
 // names a host a URL can hold and the port as typed.
 
 #include "fuzztext.h"
+#include "networkproxy.h"
 #include "proxyaddress.h"
 #include "proxysetting.h"
 

@@ -1,5 +1,7 @@
 #include "proxysetting.h"
 
+#include "networkproxy.h"
+
 #include <QHostAddress>
 #include <QUrl>
 #include <algorithm>

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QNetworkProxy>
 #include <QString>
 #include <optional>
 
@@ -34,9 +33,6 @@ bool SplitProxyList(const QString& proxyList, QString* host, QString* port);
 bool IsValidProxyHost(const QString& host);
 // A whole number from 1 to 65535, digits only.
 std::optional<quint16> ParseProxyPort(const QString& port);
-
-// The Qt proxy for a setting, or nothing when the setting must be refused.
-std::optional<QNetworkProxy> ToNetworkProxy(const ProxySetting& setting);
 
 // Applies the setting to the whole process (every page load and download follows it).
 // A refused setting leaves the proxy in force unchanged and returns false.
