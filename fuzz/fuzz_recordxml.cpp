@@ -76,11 +76,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // The settings file: the home page and the image folder.
-    const ExactText settings(throughFile(BuildSettingsXml(parts.at(0), parts.at(1))));
-    FUZZ_CHECK(GetTagValue(settings.str(), QStringLiteral("Home")) == throughFile(parts.at(0)),
-               settings.str());
-    FUZZ_CHECK(GetTagValue(settings.str(), QStringLiteral("ImageFolder")) ==
-                   throughFile(parts.at(1)),
-               settings.str());
+    const ExactText settings(throughFile(BuildSettingsXml({parts.at(0), parts.at(1)})));
+    const Settings back = ParseSettingsXml(settings.str());
+    FUZZ_CHECK(back.home == throughFile(parts.at(0)), settings.str());
+    FUZZ_CHECK(back.imageFolder == throughFile(parts.at(1)), settings.str());
     return 0;
 }

@@ -428,8 +428,7 @@ void frmBrowser::mnuAbout_Click()
 void frmBrowser::mnuHome_Click()
 {
     ShowPreference(
-        this, *app_.preferences(), gstrSaveFolder,
-        records_->gstrSessionPath + QLatin1Char('/') + kSettingsFileName,
+        this, *app_.preferences(), gstrSaveFolder, SettingsFilePath(records_->gstrSessionPath),
         [this](const QString& text) { setStatusText(text); }, *app_.services().prompt);
 }
 

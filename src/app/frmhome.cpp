@@ -141,9 +141,8 @@ void ShowPreference(QWidget* window, frmHome& dialog, QString& gstrSaveFolder,
         setStatusText(QString());
         return;
     }
-    const QString home = dialog.txtHome->text();
     gstrSaveFolder = dialog.txtImageFolder->text();
-    if (!WriteTextFile(settingsPath, BuildSettingsXml(home, gstrSaveFolder))) {
+    if (!WriteTextFile(settingsPath, BuildSettingsXml({dialog.txtHome->text(), gstrSaveFolder}))) {
         prompt.ask(window,
                    QStringLiteral("The settings could not be saved to the file ") +
                        QDir::toNativeSeparators(settingsPath) + QStringLiteral("."),

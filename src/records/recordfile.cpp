@@ -59,12 +59,18 @@ QString BuildRecordXml(const Record& r)
            + elementLine(QStringLiteral("Frame"), r.Frame) + kCrLf + kRootEnd; //
 }
 
-QString BuildSettingsXml(const QString& home, const QString& imageFolder)
+QString BuildSettingsXml(const Settings& settings)
 {
     return kXmlDeclaration + kCrLf + kRootStart + kCrLf                 //
            + elementLine(QStringLiteral("Type"), kSettingsType) + kCrLf //
-           + elementLine(QStringLiteral("Home"), home) + kCrLf          //
-           + elementLine(QStringLiteral("ImageFolder"), imageFolder) + kCrLf + kRootEnd;
+           + elementLine(QStringLiteral("Home"), settings.home) + kCrLf //
+           + elementLine(QStringLiteral("ImageFolder"), settings.imageFolder) + kCrLf + kRootEnd;
+}
+
+Settings ParseSettingsXml(const QString& text)
+{
+    return {GetTagValue(text, QStringLiteral("Home")),
+            GetTagValue(text, QStringLiteral("ImageFolder"))};
 }
 
 bool WriteTextFile(const QString& path, const QString& text)
@@ -147,7 +153,7 @@ QString SessionFolderPath(const QString& programFolder)
 
 QString SettingsFilePath(const QString& sessionPath)
 {
-    return JoinPath(sessionPath, kSettingsFileName);
+    return JoinPath(sessionPath, QStringLiteral("Quillmark.xml"));
 }
 
 QString SessionFilePath(const QString& sessionPath, const QString& url)

@@ -15,14 +15,22 @@ namespace brackenly {
 inline constexpr qint64 kMaxTextFileBytes = 4 * 1024 * 1024;
 
 inline const QString kSessionFolderName = QStringLiteral("session");
-inline const QString kSettingsFileName = QStringLiteral("Quillmark.xml");
 inline const QString kSettingsType = QStringLiteral("Home");
+
+// The preferences kept in the settings file.
+struct Settings
+{
+    QString home;
+    QString imageFolder;
+};
 
 // The ten lines of a session file joined by CR LF, no line end after the last.
 QString BuildRecordXml(const Record& record);
 
 // The six lines of the settings file joined by CR LF, no line end after the last.
-QString BuildSettingsXml(const QString& home, const QString& imageFolder);
+QString BuildSettingsXml(const Settings& settings);
+// The settings a file of Type "Home" holds (any such file of the session folder counts).
+Settings ParseSettingsXml(const QString& text);
 
 // Writes the text and a final CR LF in Windows-1252. The file is replaced atomically: a
 // temporary file in the same folder is renamed over the old one, so a failed write leaves
@@ -46,6 +54,7 @@ void ParseRecordXml(const QString& text, Record& record);
 // folder + separator + name, with the platform's separator.
 QString JoinPath(const QString& folder, const QString& name);
 QString SessionFolderPath(const QString& programFolder);
+// The one settings file, which the Preference operation writes.
 QString SettingsFilePath(const QString& sessionPath);
 QString SessionFilePath(const QString& sessionPath, const QString& url);
 

@@ -197,10 +197,10 @@ void RecordPanel::readSessionFile(const QFileInfo& file)
         ++counters.glngNoOfPermanentSession;
         return;
     }
-    const QString folder = GetTagValue(text, QStringLiteral("ImageFolder"));
-    host_.setSaveFolder(folder);
-    host_.setHomePageBox(GetTagValue(text, QStringLiteral("Home")));
-    host_.setImageFolderBox(folder);
+    const Settings settings = ParseSettingsXml(text);
+    host_.setSaveFolder(settings.imageFolder);
+    host_.setHomePageBox(settings.home);
+    host_.setImageFolderBox(settings.imageFolder);
 }
 
 void RecordPanel::SortPermanentList(int column)
@@ -285,7 +285,7 @@ void RecordPanel::cmdDelete_Click()
             const quint64 removalsBefore = active->removalCount();
             const PromptAnswer answer =
                 host_.prompt().ask(host_.window(), kConfirmDelete, selected->text(0),
-                                       PromptButtons::YesNo, PromptIcon::None);
+                                   PromptButtons::YesNo, PromptIcon::None);
             if (!self)
                 return;
             if (answer != PromptAnswer::Yes) {

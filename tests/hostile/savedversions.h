@@ -21,8 +21,8 @@ inline QString text(const QString& kind, int version)
 {
     const QString filler = QString(64 * 1024, QChar(version ? u'b' : u'a'));
     if (kind == QLatin1String("settings"))
-        return BuildSettingsXml(QStringLiteral("http://home/") + filler,
-                                QStringLiteral("/images/v%1").arg(version));
+        return BuildSettingsXml(
+            {QStringLiteral("http://home/") + filler, QStringLiteral("/images/v%1").arg(version)});
     Record r;
     r.Type = QStringLiteral("Form");
     r.Session = QStringLiteral("Version %1").arg(version);

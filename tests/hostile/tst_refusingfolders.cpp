@@ -147,7 +147,7 @@ void tst_RefusingFolders::userIsToldAndNothingIsLost()
     old.Url = QStringLiteral("http://old/form.cgi");
     QVERIFY(WriteTextFile(JoinPath(sessions, QStringLiteral("old.xml")), BuildRecordXml(old)));
     QVERIFY(WriteTextFile(SettingsFilePath(sessions),
-                          BuildSettingsXml(QStringLiteral("http://old/"), images)));
+                          BuildSettingsXml({QStringLiteral("http://old/"), images})));
     QVERIFY(WriteTextFile(JoinPath(images, QStringLiteral("old.gif")), QStringLiteral("GIF")));
 
     FakeBrowserFactory browsers;

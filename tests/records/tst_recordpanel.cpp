@@ -134,7 +134,7 @@ void TestRecordPanel::load()
         writeSession("r.xml", rec("record", "http://r/"));
     if (!settingsType.isEmpty()) // told apart by content, not by name
         QVERIFY(WriteTextFile(path("session/" + settingsType + ".xml"),
-                              BuildSettingsXml("http://h/", folder.isEmpty() ? "" : path(folder))
+                              BuildSettingsXml({"http://h/", folder.isEmpty() ? "" : path(folder)})
                                   .replace(">Home<", ">" + settingsType + "<")));
     QVERIFY(blocker.isEmpty() || writeBytes(path(blocker), "x"));
     addTemporary(rec("temp", "http://t/"));
@@ -221,7 +221,8 @@ void TestRecordPanel::moveRecord()
     QCOMPARE(panel_->counters.lngBookmarkId, 0); // no generated name
     QVERIFY(host_->status.isEmpty());
     if (!moved) {
-        QVERIFY(host_->scripted.texts().value(0).startsWith("The record session could not be saved"));
+        QVERIFY(
+            host_->scripted.texts().value(0).startsWith("The record session could not be saved"));
         QVERIFY(!QFileInfo::exists("/A_x.xml"));
         return;
     }
