@@ -46,7 +46,7 @@ namespace {
 
 void place(QWidget* w, int left, int top, int width, int height)
 {
-    w->setGeometry(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
+    w->setGeometry(toPixels(left, top, width, height));
 }
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption)
@@ -135,11 +135,6 @@ void frmBrowser::createControls()
 
     sessionHost_ = std::make_unique<WindowSessionHost>(*this);
     records_ = new RecordPanel(client_, *sessionHost_);
-    place(records_->SSTab1, kTabLeft, 6600, 10935, 3015);
-    place(records_->cmdEdit, 11160, 6600, kRecordButtonWidth, kRecordButtonHeight);
-    place(records_->cmdDelete, 11160, 7320, kRecordButtonWidth, kRecordButtonHeight);
-    place(records_->cmdSave, 11160, 8040, kRecordButtonWidth, kRecordButtonHeight);
-    place(records_->cmdFill, 11160, 8760, kRecordButtonWidth, kRecordButtonHeight);
     // "Auto Record Form": submissions of this window's pages become temporary records.
     new FormRecorder(*wbMyBrowser, *menus_->mnuAutoRecord, *records_->ListView1, records_->counters,
                      records_);

@@ -3,6 +3,7 @@
 #include "centerform.h"
 #include "prompt.h"
 #include "recordfile.h"
+#include "twips.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,58 +14,44 @@
 
 namespace brackenly {
 
-namespace {
-
-constexpr int kTwipsPerPixel = 15;
-
-int px(int twips)
-{
-    return qRound(double(twips) / kTwipsPerPixel);
-}
-
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return QRect(px(left), px(top), px(width), px(height));
-}
-
-} // namespace
+using twips::toPixels;
 
 frmHome::frmHome(Prompt& prompt, SaveFolderSource firstWindowSaveFolder, QWidget* parent)
     : QDialog(parent), prompt_(prompt), firstWindowSaveFolder_(std::move(firstWindowSaveFolder))
 {
     setObjectName(QStringLiteral("frmHome"));
     setWindowTitle(QStringLiteral("User preference setup"));
-    setFixedSize(px(7170), px(2010));
+    setFixedSize(toPixels(7170), toPixels(2010));
 
     Label1 = new QLabel(QStringLiteral("Default home page:"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(twipsRect(240, 265, 1575, 255));
+    Label1->setGeometry(toPixels(240, 265, 1575, 255));
 
     txtHome = new QLineEdit(kBuiltInHomePage, this);
     txtHome->setObjectName(QStringLiteral("txtHome"));
     txtHome->setAccessibleName(Label1->text());
-    txtHome->setGeometry(twipsRect(1920, 240, 5055, 375));
+    txtHome->setGeometry(toPixels(1920, 240, 5055, 375));
     Label1->setBuddy(txtHome);
 
     Label2 = new QLabel(QStringLiteral("Save Image at:"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(twipsRect(240, 865, 1575, 255));
+    Label2->setGeometry(toPixels(240, 865, 1575, 255));
 
     txtImageFolder = new QLineEdit(this);
     txtImageFolder->setObjectName(QStringLiteral("txtImageFolder"));
     txtImageFolder->setAccessibleName(Label2->text());
-    txtImageFolder->setGeometry(twipsRect(1920, 840, 5055, 375));
+    txtImageFolder->setGeometry(toPixels(1920, 840, 5055, 375));
     Label2->setBuddy(txtImageFolder);
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setAccessibleName(cmdOK->text());
-    cmdOK->setGeometry(twipsRect(4320, 1425, 1215, 375));
+    cmdOK->setGeometry(toPixels(4320, 1425, 1215, 375));
 
     cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
     cmdCancel->setAccessibleName(cmdCancel->text());
-    cmdCancel->setGeometry(twipsRect(5760, 1425, 1215, 375));
+    cmdCancel->setGeometry(toPixels(5760, 1425, 1215, 375));
 
     // Tab order: Cancel, OK, home page, image folder; the labels take no focus.
     setTabOrder(cmdCancel, cmdOK);

@@ -1,13 +1,14 @@
 #pragma once
 
+#include "twips.h"
+
 #include <QList>
 
 namespace brackenly {
 
-// The main window's arrangement, in twips (15 twips = 1 logical pixel).
-// Creation geometry of the controls that nothing resizes.
+// The main window's arrangement, in twips. Creation geometry of the controls that nothing
+// resizes.
 namespace twips {
-inline constexpr int kPerPixel = 15;
 inline constexpr int kClientWidth = 12960;
 inline constexpr int kClientHeight = 10095;
 // The outer window is this much larger than its client area (frame, caption, menu bar)
@@ -29,14 +30,6 @@ inline constexpr int kRunProgressWidth = 1800;
 inline constexpr int kStatusGapPixels = 6;
 inline constexpr int kShownTabHeight = 2895, kShownTabStrip = 300;
 inline constexpr int kHiddenTabHeight = 0, kHiddenTabStrip = 1;
-constexpr int toPixels(int tw)
-{
-    return tw >= 0 ? (tw + kPerPixel / 2) / kPerPixel : -((-tw + kPerPixel / 2) / kPerPixel);
-}
-constexpr int fromPixels(int px)
-{
-    return px * kPerPixel;
-}
 } // namespace twips
 
 enum class LayoutControl

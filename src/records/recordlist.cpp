@@ -1,5 +1,7 @@
 #include "recordlist.h"
 
+#include "twips.h"
+
 #include <QHeaderView>
 #include <utility>
 
@@ -7,20 +9,18 @@ namespace brackenly {
 
 namespace {
 
-struct ColumnSpec
+struct RecordColumn
 {
     const char* caption;
     int widthTwips;
 };
 
-constexpr ColumnSpec kColumns[RecordList::kColumnCount] = {
+constexpr RecordColumn kColumns[RecordList::kColumnCount] = {
     {"Record Name", 3500},         {"Record Type", 1200},
     {"Destination Address", 3500}, {"Form Action / Originating Address", 3500},
     {"Post Data", 5000},           {"Header", 1000},
     {"Target Frame", 1000},
 };
-
-constexpr int kTwipsPerPixel = 15;
 
 bool textLess(const QTreeWidgetItem& a, const QTreeWidgetItem& b, int column)
 {
@@ -75,11 +75,11 @@ void RecordList::resetColumns()
     setColumnCount(0);
     setColumnCount(kColumnCount);
     QStringList captions;
-    for (const ColumnSpec& c : kColumns)
+    for (const RecordColumn& c : kColumns)
         captions << QString::fromLatin1(c.caption);
     setHeaderLabels(captions);
     for (int i = 0; i < kColumnCount; ++i)
-        header()->resizeSection(i, qRound(double(kColumns[i].widthTwips) / kTwipsPerPixel));
+        header()->resizeSection(i, twips::toPixels(kColumns[i].widthTwips));
 }
 
 QString RecordList::columnCaption(int column)

@@ -6,6 +6,7 @@
 #include "recordlist.h"
 #include "recordtext.h"
 #include "sessionhost.h"
+#include "twips.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -29,14 +30,6 @@ const QString kDeleteAborted = QStringLiteral("Delete action is aborted!");
 const QString kDeleted = QStringLiteral("Record session is deleted!");
 const QString kPermanentCountSuffix = QStringLiteral(" Permanent Record");
 
-constexpr int kTwipsPerPixel = 15;
-
-QRect twipsRect(int left, int top, int width, int height)
-{
-    auto px = [](int tw) { return qRound(double(tw) / kTwipsPerPixel); };
-    return QRect(px(left), px(top), px(width), px(height));
-}
-
 QPushButton* makeButton(QWidget* window, const char* name, const QString& caption,
                         const QRect& geometry)
 {
@@ -54,7 +47,7 @@ RecordList* makeList(QTabWidget* tabs, const char* name, const QString& caption)
     list->setObjectName(QString::fromLatin1(name));
     list->setAccessibleName(caption);
     // Below the 300-twip tab strip the list sits 60 twips down the page.
-    list->setGeometry(twipsRect(120, 60, 10695, 2535));
+    list->setGeometry(twips::toPixels(120, 60, 10695, 2535));
     tabs->addTab(page, caption);
     return list;
 }
@@ -75,19 +68,19 @@ RecordPanel::RecordPanel(QWidget* window, SessionHost& host) : QObject(window), 
 {
     SSTab1 = new QTabWidget(window);
     SSTab1->setObjectName(QStringLiteral("SSTab1"));
-    SSTab1->setGeometry(twipsRect(120, 6600, 10935, 3015));
+    SSTab1->setGeometry(twips::toPixels(120, 6600, 10935, 3015));
     lvwPermanent = makeList(SSTab1, "lvwPermanent", QStringLiteral("Permanent Record"));
     ListView1 = makeList(SSTab1, "ListView1", QStringLiteral("Temporary Record"));
     SSTab1->setCurrentIndex(0);
 
     cmdEdit =
-        makeButton(window, "cmdEdit", QStringLiteral("Edit"), twipsRect(11160, 6600, 1695, 495));
+        makeButton(window, "cmdEdit", QStringLiteral("Edit"), twips::toPixels(11160, 6600, 1695, 495));
     cmdDelete = makeButton(window, "cmdDelete", QStringLiteral("Delete"),
-                           twipsRect(11160, 7320, 1695, 495));
+                           twips::toPixels(11160, 7320, 1695, 495));
     cmdSave = makeButton(window, "cmdSave", QStringLiteral("Move Record to Permanent"),
-                         twipsRect(11160, 8040, 1695, 495));
+                         twips::toPixels(11160, 8040, 1695, 495));
     cmdFill =
-        makeButton(window, "cmdFill", QStringLiteral("Go to"), twipsRect(11160, 8760, 1695, 495));
+        makeButton(window, "cmdFill", QStringLiteral("Go to"), twips::toPixels(11160, 8760, 1695, 495));
 
     // Only the permanent list sorts on a header click.
     lvwPermanent->header()->setSectionsClickable(true);
