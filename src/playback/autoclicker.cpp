@@ -1,7 +1,9 @@
 #include "autoclicker.h"
 
 #include "fillhost.h"
-#include "hostguard.h"
+
+#include <QPointer>
+#include <QWidget>
 
 namespace brackenly {
 
@@ -39,7 +41,7 @@ void AutoClicker::ClickFilledForm(Document& document, const DomForm& form,
 void AutoClicker::AutoClickImageButton(Document& document, const QStringList& postNames)
 {
     FillHost& host = host_;
-    const HostGuard guard(host.window());
+    const QPointer<QWidget> window(host.window());
     try {
         const QList<DomElement> inputs = document.elementsByTagName(QStringLiteral("INPUT"));
         bool seen = false;
@@ -54,7 +56,7 @@ void AutoClicker::AutoClickImageButton(Document& document, const QStringList& po
     } catch (const std::exception&) {
         return;
     }
-    if (guard.alive())
+    if (window)
         host.setStatusText(kAutoClickFailedText);
 }
 

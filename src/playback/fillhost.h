@@ -11,7 +11,7 @@ class FillHost
 public:
     virtual ~FillHost() = default;
     // The window the fill belongs to. A fill waits for events; when this window is destroyed
-    // meanwhile, the fill stops without touching it again. nullptr: nothing to watch.
+    // meanwhile, the fill stops without touching it again.
     virtual QWidget* window() = 0;
     // mnuAutoClick: submit the filled form.
     virtual bool autoClickChecked() = 0;

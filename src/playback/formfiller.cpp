@@ -3,10 +3,11 @@
 #include "autoclicker.h"
 #include "fillhost.h"
 #include "formtext.h"
-#include "hostguard.h"
 #include "postpairs.h"
 
 #include <QCoreApplication>
+#include <QPointer>
+#include <QWidget>
 #include <algorithm>
 
 namespace brackenly {
@@ -18,10 +19,10 @@ struct HostGone
 {
 };
 
-void processEvents(const HostGuard& guard)
+void processEvents(const QPointer<QWidget>& window)
 {
     QCoreApplication::processEvents();
-    if (!guard.alive())
+    if (!window)
         throw HostGone{};
 }
 
@@ -32,7 +33,7 @@ void FormFiller::FillDocument(const FrameRef& pDisp, const QString& mode, const 
 {
     // Only locals from here on: the owner of this filler may go with its window.
     FillHost& host = host_;
-    const HostGuard guard(host.window());
+    const QPointer<QWidget> window(host.window());
     try {
         const std::shared_ptr<Document> top = pDisp.document();
         const int frames = top->frameCount();
@@ -48,7 +49,7 @@ void FormFiller::FillDocument(const FrameRef& pDisp, const QString& mode, const 
             } catch (const std::exception&) {
                 // A frame that may not be read: try the next one.
             }
-            if (!guard.alive())
+            if (!window)
                 return;
         }
         FormFiller(host).FillForms(mode, *top, action, postData);
@@ -64,15 +65,15 @@ bool FormFiller::FillForms(const QString& mode, Document& document, const QStrin
         return false;
     // Only locals from here on: the owner of this filler may go with its window.
     FillHost& host = host_;
-    const HostGuard guard(host.window());
+    const QPointer<QWidget> window(host.window());
     try {
         const PostPairs pairs(postData);
         DomForm form;
-        FormResult result = runPass(Pass::FileName, document, action, pairs, guard, form);
+        FormResult result = runPass(Pass::FileName, document, action, pairs, window, form);
         // A form that matched by file name but was rejected still ends the search.
         if (result == FormResult::NoMatch)
-            result = runPass(Pass::PageName, document, action, pairs, guard, form);
-        if (result != FormResult::Filled || !guard.alive())
+            result = runPass(Pass::PageName, document, action, pairs, window, form);
+        if (result != FormResult::Filled || !window)
             return false;
         if (!host.autoClickChecked()) {
             document.flush();
@@ -85,7 +86,7 @@ bool FormFiller::FillForms(const QString& mode, Document& document, const QStrin
             });
         if (!hasSubmit)
             document.flush();
-        if (!guard.alive())
+        if (!window)
             return false;
         AutoClicker(host).ClickFilledForm(document, form, pairs.PostNames());
         return true;
@@ -97,7 +98,7 @@ bool FormFiller::FillForms(const QString& mode, Document& document, const QStrin
 }
 
 FormFiller::FormResult FormFiller::runPass(Pass pass, Document& document, const QString& action,
-                                           const PostPairs& pairs, const HostGuard& guard,
+                                           const PostPairs& pairs, const QPointer<QWidget>& window,
                                            DomForm& filled)
 {
     bool matched = false;
@@ -108,12 +109,12 @@ FormFiller::FormResult FormFiller::runPass(Pass pass, Document& document, const 
                                                  : SamePageName(action, formAction);
         if (same) {
             matched = true;
-            if (fillFields(document, form, pairs, guard)) {
+            if (fillFields(document, form, pairs, window)) {
                 filled = form;
                 return FormResult::Filled;
             }
         }
-        processEvents(guard);
+        processEvents(window);
     }
     return matched ? FormResult::Rejected : FormResult::NoMatch;
 }
@@ -128,7 +129,7 @@ QString FormFiller::actionOf(Document& document, const DomForm& form)
 }
 
 bool FormFiller::fillFields(Document& document, const DomForm& form, const PostPairs& pairs,
-                            const HostGuard& guard)
+                            const QPointer<QWidget>& window)
 {
     for (qsizetype i = 0; i < form.elements.size(); ++i) {
         const DomElement& element = form.elements.at(i);
@@ -136,7 +137,7 @@ bool FormFiller::fillFields(Document& document, const DomForm& form, const PostP
         if (i == 0 && !pairs.LookupPostValue(name).found)
             return false;
         applyRule(document, element, name, pairs);
-        processEvents(guard);
+        processEvents(window);
     }
     return true;
 }

@@ -3,12 +3,14 @@
 #include "browser.h"
 #include "dom.h"
 
+#include <QPointer>
 #include <QString>
+
+class QWidget;
 
 namespace brackenly {
 
 class FillHost;
-class HostGuard;
 class PostPairs;
 
 // Write the recorded values into the page: the only fill mode there is.
@@ -45,10 +47,10 @@ private:
 
     // Runs one pass over the forms; a filled form is returned through filled.
     static FormResult runPass(Pass pass, Document& document, const QString& action,
-                              const PostPairs& pairs, const HostGuard& guard, DomForm& filled);
+                              const PostPairs& pairs, const QPointer<QWidget>& window, DomForm& filled);
     // False when the form was rejected (its first field is not recorded).
     static bool fillFields(Document& document, const DomForm& form, const PostPairs& pairs,
-                           const HostGuard& guard);
+                           const QPointer<QWidget>& window);
     static void applyRule(Document& document, const DomElement& element, const QString& name,
                           const PostPairs& pairs);
     static QString actionOf(Document& document, const DomForm& form);

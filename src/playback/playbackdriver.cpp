@@ -1,11 +1,12 @@
 #include "playbackdriver.h"
 
 #include "formfiller.h"
-#include "hostguard.h"
 #include "playbackhost.h"
 #include "prompt.h"
 
 #include <QCoreApplication>
+#include <QPointer>
+#include <QWidget>
 
 namespace brackenly {
 
@@ -44,14 +45,14 @@ void PlaybackDriver::PlaybackStep(const FrameRef& pDisp, const QString& url)
     if (!checked(mnuManualClick_) && !checked(mnuAutoClick_))
         return;
     const QPointer<PlaybackDriver> self(this);
-    const HostGuard guard(host.window());
+    const QPointer<QWidget> window(host.window());
     for (int i = 0; i < host.permanentRecordCount(); ++i) {
         const Record record = host.permanentRecord(i);
         const bool candidate =
             record.Type == kFormType && record.Url.compare(url, Qt::CaseInsensitive) == 0;
         if (candidate) {
             const bool chosen = chooses(record, url);
-            if (!self || !guard.alive())
+            if (!self || !window)
                 return;
             if (chosen) {
                 FormFiller(*this).FillDocument(pDisp, kFillModeWrite, record.Action,
@@ -60,7 +61,7 @@ void PlaybackDriver::PlaybackStep(const FrameRef& pDisp, const QString& url)
             }
         }
         QCoreApplication::processEvents();
-        if (!self || !guard.alive())
+        if (!self || !window)
             return;
     }
 }
@@ -83,7 +84,7 @@ void PlaybackDriver::cmdFill_Click()
 {
     PlaybackHost& host = host_;
     try {
-        const HostGuard guard(host.window());
+        const QPointer<QWidget> window(host.window());
         const std::optional<Record> record = host.selectedRecord();
         if (!record) {
             host.prompt().ask(host.window(), kSelectRecordFirstText, QString(), PromptButtons::Ok);
@@ -93,7 +94,7 @@ void PlaybackDriver::cmdFill_Click()
         const PromptAnswer answer =
             host.prompt().ask(host.window(), question, QStringLiteral("Address: ") + record->Url,
                                PromptButtons::YesNo);
-        if (answer == PromptAnswer::Yes && guard.alive())
+        if (answer == PromptAnswer::Yes && window)
             host.goTo(record->Url);
     } catch (const std::exception&) {
         // A click handler ends quietly.

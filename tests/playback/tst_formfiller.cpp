@@ -7,6 +7,7 @@
 
 #include <QRegularExpression>
 #include <QTest>
+#include <QWidget>
 
 using namespace brackenly;
 
@@ -18,11 +19,12 @@ const QString kLogin = QStringLiteral("http://site/app/login.cgi");
 struct Host : FillHost
 {
     explicit Host(bool autoClick = false) : autoClick(autoClick) {}
-    QWidget* window() override { return nullptr; }
+    QWidget* window() override { return &win; }
     bool autoClickChecked() override { return autoClick; }
     void setStatusText(const QString& text) override { status << text; }
     bool autoClick = false;
     QStringList status;
+    QWidget win;
 };
 
 // Fields in document order, ';'-separated: "[d:][!]type:name[:value[:src]]"; "d:" puts the

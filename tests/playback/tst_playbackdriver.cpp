@@ -5,6 +5,7 @@
 #include "scriptedprompt.h"
 
 #include <QTest>
+#include <QWidget>
 #include <array>
 
 using namespace brackenly;
@@ -17,7 +18,7 @@ const QString kPage = QStringLiteral("http://site/app/login.html");
 // A main window; its "Playback" marks as "prompt manual auto nofill", e.g. "1010".
 struct Host : PlaybackHost
 {
-    QWidget* window() override { return nullptr; }
+    QWidget* window() override { return &win; }
     Prompt& prompt() override { return scripted; }
     QString currentMode() override { return mode; }
     QString lastCompletedUrl() override { return lastUrl; }
@@ -43,6 +44,7 @@ struct Host : PlaybackHost
     QList<Record> records;
     std::optional<Record> selected;
     QStringList wentTo;
+    QWidget win;
 };
 
 // A record whose post data fills "user" with its session name.
