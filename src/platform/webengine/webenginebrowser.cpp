@@ -3,6 +3,7 @@
 #include "browserpage.h"
 #include "completedtop.h"
 #include "endprocess.h"
+#include "enginelog.h"
 #include "engineerror.h"
 #include "helperscript.h"
 #include "scriptrunner.h"
@@ -13,7 +14,6 @@
 #include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLoggingCategory>
 #include <QTimer>
 #include <QWebEngineHistory>
 #include <QWebEngineScript>
@@ -23,8 +23,6 @@
 namespace brackenly {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcEngine, "brackenly.engine", QtWarningMsg)
 
 QJsonArray toJson(const QList<int>& path)
 {

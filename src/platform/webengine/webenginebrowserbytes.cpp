@@ -2,20 +2,18 @@
 // or from the engine's cache.
 
 #include "engineerror.h"
+#include "enginelog.h"
 #include "scriptrunner.h"
 #include "webenginebrowser.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLoggingCategory>
 #include <QUrl>
 #include <QWebEnginePage>
 
 namespace brackenly {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcBytes, "brackenly.engine", QtWarningMsg)
 
 qint64 gMaxCachedBytes = 50 * 1024 * 1024;
 
@@ -69,7 +67,7 @@ QHash<QString, QByteArray> WebEngineBrowser::cachedBytes(const QStringList& srcs
             QJsonDocument::fromJson(QStringView(taken).mid(2).toUtf8()).object(), gMaxCachedBytes));
         return found;
     } catch (const EngineError& error) {
-        qCDebug(lcBytes) << "no cached bytes for" << srcs.size() << "addresses:" << error.what();
+        qCDebug(lcEngine) << "no cached bytes for" << srcs.size() << "addresses:" << error.what();
     }
     // A fetch given up on is stopped without waiting for the page again.
     if (started && self)
