@@ -1,13 +1,13 @@
 #include "windowplaybackhost.h"
 
 #include "browserapp.h"
-#include "engineerror.h"
 #include "frmbrowser.h"
 #include "recorditems.h"
 #include "recordlist.h"
 #include "recordpanel.h"
 
 #include <QLineEdit>
+#include <stdexcept>
 
 namespace brackenly {
 
@@ -40,7 +40,7 @@ Record WindowPlaybackHost::permanentRecord(int index)
 {
     QTreeWidgetItem* item = w_.records()->lvwPermanent->topLevelItem(index);
     if (!item)
-        throw EngineError(QStringLiteral("no record at that position"));
+        throw std::out_of_range("no record at that position");
     Record record;
     ReadRecordItem(item, record);
     return record;

@@ -1,7 +1,6 @@
 #include "imageharvester.h"
 
 #include "centerform.h"
-#include "engineerror.h"
 #include "frmcapture.h"
 #include "harvesthost.h"
 #include "harvestrules.h"
@@ -362,7 +361,7 @@ void ImageHarvester::Timer2_Timer()
             return;
         }
         if (!capture_)
-            throw EngineError(QStringLiteral("no capture window"));
+            return; // the run waits for its time-out
         // The page captured last gives up its images' bytes only now (they came in while this
         // timer ran) and is left once it has; its files are written while the next one loads.
         const QPointer<ImageHarvester> self(this);
