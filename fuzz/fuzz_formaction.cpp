@@ -9,11 +9,11 @@ using namespace brackenly::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const QStringList parts = Parts(data, size, 4);
-    const QString& before = parts.at(0); // markup before the form
-    const QString& action = parts.at(1);
-    const QString& id = parts.at(2);
-    const ExactText markup(parts.at(3));
+    const QStringList texts = InputTexts(data, size, 4);
+    const QString& before = texts.at(0); // markup before the form
+    const QString& action = texts.at(1);
+    const QString& id = texts.at(2);
+    const ExactText markup(texts.at(3));
 
     // Anything at all: a found action is text of the markup.
     const QString any = FindFormAction(markup.str(), id);

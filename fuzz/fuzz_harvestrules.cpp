@@ -10,11 +10,11 @@ using namespace brackenly::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const QStringList parts = Parts(data, size, 4);
-    const QString& prefix = parts.at(0); // markup before the attribute
-    const QString& src = parts.at(1);
-    const QString& site = parts.at(2); // what the address has before src
-    const ExactText markup(parts.at(3));
+    const QStringList texts = InputTexts(data, size, 4);
+    const QString& prefix = texts.at(0); // markup before the attribute
+    const QString& src = texts.at(1);
+    const QString& site = texts.at(2); // what the address has before src
+    const ExactText markup(texts.at(3));
 
     // Anything at all: the result stands in the markup after the first " src=".
     const QString any = ExtractSrc(markup.str());

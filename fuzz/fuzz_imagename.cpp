@@ -12,7 +12,7 @@ using namespace brackenly::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const ExactText src(Parts(data, size, 1).at(0));
+    const ExactText src(InputTexts(data, size, 1).at(0));
     const QString name = GetFileName(src.str());
     const bool safe = IsSafeImageFileName(name);
     const QString folder = QStringLiteral("/srv/image folder");

@@ -11,7 +11,7 @@ using namespace brackenly::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const ExactText postData(Parts(data, size, 1).at(0));
+    const ExactText postData(InputTexts(data, size, 1).at(0));
     const QStringList before{QStringLiteral("old name")};
     QStringList names = before;
     QStringList values = before + before;

@@ -14,9 +14,9 @@ using namespace brackenly::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const QStringList parts = Parts(data, size, 2);
-    const QString& host = parts.at(0);
-    const QString& port = parts.at(1);
+    const QStringList texts = InputTexts(data, size, 2);
+    const QString& host = texts.at(0);
+    const QString& port = texts.at(1);
 
     QString boxHost = QStringLiteral("kept");
     QString boxPort = QStringLiteral("kept");

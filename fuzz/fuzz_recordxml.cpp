@@ -41,14 +41,14 @@ QString throughFile(const QString& text)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const QStringList parts = Parts(data, size, 7);
+    const QStringList texts = InputTexts(data, size, 7);
 
     // GetTagValue on the raw input, with the first part as the element name.
     const ExactText whole(QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size)));
-    const QString value = GetTagValue(whole.str(), parts.at(0));
+    const QString value = GetTagValue(whole.str(), texts.at(0));
     if (!value.isEmpty()) {
         const QString element =
-            u'<' + parts.at(0) + u'>' + value + QStringLiteral("</") + parts.at(0) + u'>';
+            u'<' + texts.at(0) + u'>' + value + QStringLiteral("</") + texts.at(0) + u'>';
         FUZZ_CHECK(whole.str().contains(element, Qt::CaseInsensitive), whole.str());
     }
 
@@ -56,8 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Record expected;
     bool tagged = false;
     for (std::size_t i = 0; i < kFields.size(); ++i) {
-        written.*kFields[i] = parts.at(qsizetype(i));
-        expected.*kFields[i] = throughFile(parts.at(qsizetype(i)));
+        written.*kFields[i] = texts.at(qsizetype(i));
+        expected.*kFields[i] = throughFile(texts.at(qsizetype(i)));
         tagged = tagged || holdsTag(expected.*kFields[i]);
     }
     if (tagged)
@@ -76,9 +76,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // The settings file: the home page and the image folder.
-    const ExactText settings(throughFile(BuildSettingsXml({parts.at(0), parts.at(1)})));
+    const ExactText settings(throughFile(BuildSettingsXml({texts.at(0), texts.at(1)})));
     const Settings back = ParseSettingsXml(settings.str());
-    FUZZ_CHECK(back.home == throughFile(parts.at(0)), settings.str());
-    FUZZ_CHECK(back.imageFolder == throughFile(parts.at(1)), settings.str());
+    FUZZ_CHECK(back.home == throughFile(texts.at(0)), settings.str());
+    FUZZ_CHECK(back.imageFolder == throughFile(texts.at(1)), settings.str());
     return 0;
 }

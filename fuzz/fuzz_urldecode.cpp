@@ -12,9 +12,9 @@ using namespace brackenly::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const QStringList parts = Parts(data, size, 2);
-    const ExactText a(parts.at(0));
-    const ExactText b(parts.at(1));
+    const QStringList texts = InputTexts(data, size, 2);
+    const ExactText a(texts.at(0));
+    const ExactText b(texts.at(1));
 
     const QString decodedA = UrlDecode(a.str());
     FUZZ_CHECK(decodedA.size() <= a.str().size(), a.str());

@@ -38,17 +38,17 @@ private:
 
 // The input as count texts: the first count - 1 end at a NUL byte, the last takes the rest
 // (NUL bytes included). Each is read as UTF-8; missing ones are "".
-inline QStringList Parts(const std::uint8_t* data, std::size_t size, int count)
+inline QStringList InputTexts(const std::uint8_t* data, std::size_t size, int count)
 {
-    QStringList parts;
+    QStringList texts;
     const char* at = reinterpret_cast<const char*>(data);
     const char* end = at + size;
     for (int i = 0; i < count; ++i) {
         const char* stop = i + 1 < count ? std::find(at, end, '\0') : end;
-        parts << QString::fromUtf8(at, stop - at);
+        texts << QString::fromUtf8(at, stop - at);
         at = stop == end ? end : stop + 1;
     }
-    return parts;
+    return texts;
 }
 
 // Quoted with C escapes for the report: a broken property must show its exact text.
