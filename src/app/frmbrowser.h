@@ -90,6 +90,7 @@ public:
     QString gstrCurMode;
     QString strLastUrl;
     HarvestRun harvestRun; // the image-saving run, reported to by the capture windows
+    // The document completed last, which playback compares and a run starts from.
     QString LastCompletedUrl;
     FrameRef LastCompletedBrowser;
 
