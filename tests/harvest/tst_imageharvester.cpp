@@ -23,6 +23,8 @@ private Q_SLOTS:
     void capturedPageTakenBeforeMovingOn();
     void waitEndsByTimeOut_data();
     void waitEndsByTimeOut();
+    void capturesReportToFirstWindow_data();
+    void capturesReportToFirstWindow();
     void popupRouting_data();
     void popupRouting();
     void progressBar_data();
@@ -244,6 +246,52 @@ void tst_ImageHarvester::waitEndsByTimeOut()
     QCOMPARE(rig.timeOuts, 1);
     QCOMPARE(rig.files(), QStringList({"after.jpg"})); // the run went on after the time-out
     QCOMPARE(rig.host.panelText(3), block ? QString("1 Pop-up is blocked") : QString());
+}
+
+void tst_ImageHarvester::capturesReportToFirstWindow_data()
+{
+    QTest::addColumn<bool>("inLevelWindow");
+    QTest::addColumn<QStringList>("ownFiles");   // in the running window's folder
+    QTest::addColumn<QStringList>("firstFiles"); // in the first window's folder
+    QTest::addColumn<int>("timeOuts");
+    // Each image as it downloads: R when the running window's panel 2 reads "Saving " + its
+    // address, F when the first window's does.
+    QTest::addColumn<QStringList>("shown");
+    const QStringList all{"a.jpg", "p.jpg", "x.jpg"};
+    QTest::newRow("first window") << false << all << all << 0
+                                  << QStringList{"a.jpg RF", "p.jpg RF", "x.jpg RF"};
+    // The capture windows report to the first window, so each wait ends by its time-out.
+    QTest::newRow("pop-up level window")
+        << true << QStringList{"a.jpg"} << QStringList{"p.jpg", "x.jpg"} << 2
+        << QStringList{"a.jpg R-", "p.jpg -F", "x.jpg -F"};
+}
+
+void tst_ImageHarvester::capturesReportToFirstWindow()
+{
+    QFETCH(bool, inLevelWindow);
+    QFETCH(QStringList, ownFiles);
+    QFETCH(QStringList, firstFiles);
+    QFETCH(int, timeOuts);
+    QFETCH(QStringList, shown);
+    HarvestRig rig(150, inLevelWindow);
+    rig.addPage("http://site/page1.html", {"p.jpg"});
+    rig.addPage("http://site/pop.html", {"x.jpg"});
+    auto doc = rig.show("http://site/index.html");
+    doc->addImage("a.jpg");
+    doc->addLink("page1.html");
+    rig.popupOnClick(*doc, doc->addLink("javascript:pop()"), "http://site/pop.html");
+    QStringList seen;
+    rig.downloader.onDownload = [&](const QString& src) {
+        const auto shows = [&](const RigWindow& w) { return w.panelText(2) == "Saving " + src; };
+        seen << src.section('/', -1) + ' ' + (shows(rig.host) ? 'R' : '-') +
+                    (shows(rig.first) ? 'F' : '-');
+    };
+    rig.click();
+    QCOMPARE(seen, shown);
+    QCOMPARE(rig.files(), ownFiles);
+    QCOMPARE(rig.files(rig.first), firstFiles);
+    QCOMPARE(rig.timeOuts, timeOuts);
+    QCOMPARE(rig.host.panelText(2), QString()); // the run's end clears its own panel
 }
 
 void tst_ImageHarvester::popupRouting_data()
