@@ -32,7 +32,7 @@ public:
     virtual void setGobackFlag(bool on) = 0;           // gbGobackFlag
     virtual QString saveImageCaption() const = 0;      // cmdSaveImage's caption
     virtual void setSaveImageCaption(const QString& caption) = 0;
-    virtual bool blockPopups() const = 0; // mnuBlock checked
+    virtual bool blockPopups() const = 0;   // mnuBlock checked
     virtual QString saveFolder() const = 0; // gstrSaveFolder
     // Panel 1 to 3 of StatusBar1 (2: the image being saved, 3: blocked pop-ups); the
     // harvest paces their painting. nullptr when the window has no such panel.

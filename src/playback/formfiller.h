@@ -47,7 +47,8 @@ private:
 
     // Runs one pass over the forms; a filled form is returned through filled.
     static FormResult runPass(Pass pass, Document& document, const QString& action,
-                              const PostPairs& pairs, const QPointer<QWidget>& window, DomForm& filled);
+                              const PostPairs& pairs, const QPointer<QWidget>& window,
+                              DomForm& filled);
     // False when the form was rejected (its first field is not recorded).
     static bool fillFields(Document& document, const DomForm& form, const PostPairs& pairs,
                            const QPointer<QWidget>& window);

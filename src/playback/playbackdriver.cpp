@@ -75,8 +75,8 @@ bool PlaybackDriver::chooses(const Record& record, const QString& url)
     if (!checked(mnuPromptFill_))
         return true;
     const PromptAnswer answer =
-        host.prompt().ask(host.window(), kAutoFillText,
-                           QStringLiteral("Session=") + record.Session, PromptButtons::OkCancel);
+        host.prompt().ask(host.window(), kAutoFillText, QStringLiteral("Session=") + record.Session,
+                          PromptButtons::OkCancel);
     return answer == PromptAnswer::Ok;
 }
 
@@ -93,7 +93,7 @@ void PlaybackDriver::cmdFill_Click()
         const QString question = record->Type == kFormType ? kGoToFormText : kGoToAddressText;
         const PromptAnswer answer =
             host.prompt().ask(host.window(), question, QStringLiteral("Address: ") + record->Url,
-                               PromptButtons::YesNo);
+                              PromptButtons::YesNo);
         if (answer == PromptAnswer::Yes && window)
             host.goTo(record->Url);
     } catch (const std::exception&) {

@@ -73,14 +73,14 @@ RecordPanel::RecordPanel(QWidget* window, SessionHost& host) : QObject(window), 
     ListView1 = makeList(SSTab1, "ListView1", QStringLiteral("Temporary Record"));
     SSTab1->setCurrentIndex(0);
 
-    cmdEdit =
-        makeButton(window, "cmdEdit", QStringLiteral("Edit"), twips::toPixels(11160, 6600, 1695, 495));
+    cmdEdit = makeButton(window, "cmdEdit", QStringLiteral("Edit"),
+                         twips::toPixels(11160, 6600, 1695, 495));
     cmdDelete = makeButton(window, "cmdDelete", QStringLiteral("Delete"),
                            twips::toPixels(11160, 7320, 1695, 495));
     cmdSave = makeButton(window, "cmdSave", QStringLiteral("Move Record to Permanent"),
                          twips::toPixels(11160, 8040, 1695, 495));
-    cmdFill =
-        makeButton(window, "cmdFill", QStringLiteral("Go to"), twips::toPixels(11160, 8760, 1695, 495));
+    cmdFill = makeButton(window, "cmdFill", QStringLiteral("Go to"),
+                         twips::toPixels(11160, 8760, 1695, 495));
 
     // Only the permanent list sorts on a header click.
     lvwPermanent->header()->setSectionsClickable(true);

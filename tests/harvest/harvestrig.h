@@ -169,8 +169,8 @@ struct HarvestRig
 
     QTemporaryDir dir, levelDir;
     QHash<QString, std::function<std::shared_ptr<FakeDocument>()>> pages;
-    QStringList navigations; // of the capture window's browser
-    int timeOuts = 0;        // waits ended by Timer3
+    QStringList navigations;                      // of the capture window's browser
+    int timeOuts = 0;                             // waits ended by Timer3
     std::function<void(const QString&)> onLoaded; // after a page loaded in a made browser
     FakeBrowserFactory browsers;
     RecordingDownloader downloader;
