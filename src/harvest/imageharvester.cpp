@@ -299,7 +299,14 @@ bool ImageHarvester::followLink(Document& doc, const DomLink& link)
             return true;
         host_->run().gbPopup = true;
         armTimeOut();
-        ClickLink(doc, href, link);
+        try {
+            ClickLink(doc, href, link);
+        } catch (const std::exception&) {
+            // An earlier script link took the page away: its ordinary links are still followed.
+            timer3_->stop();
+            host_->run().gbPopup = false;
+            return true;
+        }
         return waitWhile([this] { return host_->run().gbPopup && !host_->run().gbTimeOut; });
     }
     if (!href.startsWith(QLatin1String("http://")))

@@ -6,6 +6,7 @@
 #include "fakebrowserfactory.h"
 #include "fakedocument.h"
 #include "frmbrowser.h"
+#include "recordfile.h"
 #include "recorditems.h"
 #include "recordlist.h"
 #include "recordpanel.h"
@@ -42,7 +43,11 @@ private Q_SLOTS:
     void backFollowsHistory();
     void popupTakesAndReturnsModes();
     void popupClosesWhenBackRunsOut();
-    void exitWithoutTemporaryRecordsEnds();
+    void exitAndClosingTheFirstWindow_data();
+    void exitAndClosingTheFirstWindow();
+    void openerReloadsChangedRecords_data();
+    void openerReloadsChangedRecords();
+    void layoutReachesTheWidgets();
     void recordTabSwitchesTheButtons();
     void popupLevelsStackAndUnwind();
     void recordsSubmissionsWhileMarked();
@@ -82,46 +87,29 @@ void tst_frmBrowser::menusAtCreation_data()
     QTest::addColumn<QString>("caption");
     QTest::addColumn<bool>("visible");
     QTest::addColumn<int>("checked"); // -1: not a check item
-    QTest::newRow("File") << "mnuFile"
-                          << "File" << true << -1;
-    QTest::newRow("Proxy") << "mnuProxy"
-                           << "Proxy" << false << -1;
-    QTest::newRow("Preference") << "mnuHome"
-                                << "Preference" << true << -1;
-    QTest::newRow("Exit") << "mnuExit"
-                          << "Exit" << true << -1;
-    QTest::newRow("Hide record") << "mnuHideRecord"
-                                 << "Hide Permanent/Temporary Record" << false << 1;
-    QTest::newRow("Auto hide") << "mnuAutoHide"
-                               << "Auto Hide Permanent/Temporary Record" << false << 1;
-    QTest::newRow("Max screen") << "mnuMaxScreen"
-                                << "Maximize Screen" << true << 0;
-    QTest::newRow("Playback menu") << "mnuPlayback"
-                                   << "Playback" << false << -1;
-    QTest::newRow("Prompt") << "mnuPromptFill"
-                            << "Prompt User before Auto Fill-in Form" << true << 1;
-    QTest::newRow("Manual") << "mnuManualClick"
-                            << "Auto Fill-in Form (with Manual Click)" << true << 0;
-    QTest::newRow("Auto") << "mnuAutoClick"
-                          << "Auto Fill-in Form (with Auto Click)" << true << 1;
-    QTest::newRow("No fill") << "mnuNoFill"
-                             << "No auto Fill-in Form" << true << 0;
-    QTest::newRow("Record menu") << "mnuRecord"
-                                 << "Record" << false << -1;
-    QTest::newRow("Auto record") << "mnuAutoRecord"
-                                 << "Auto Record Form" << true << 0;
-    QTest::newRow("Auto save") << "mnuSaveImage"
-                               << "Auto Save Image" << true << -1;
-    QTest::newRow("Popup") << "mnuPopup"
-                           << "Popup" << true << -1;
-    QTest::newRow("Block") << "mnuBlock"
-                           << "Block pop-up window" << true << 0;
-    QTest::newRow("Search") << "mnuSearch"
-                            << "Search" << true << -1;
-    QTest::newRow("Website") << "mnuWebsite"
-                             << "Go to Website" << true << -1;
-    QTest::newRow("About") << "mnuAbout"
-                           << "About" << true << -1;
+    const auto row = [](const char* name, const char* caption, bool visible, int checked) {
+        QTest::newRow(name) << name << caption << visible << checked;
+    };
+    row("mnuFile", "File", true, -1);
+    row("mnuProxy", "Proxy", false, -1);
+    row("mnuHome", "Preference", true, -1);
+    row("mnuExit", "Exit", true, -1);
+    row("mnuHideRecord", "Hide Permanent/Temporary Record", false, 1);
+    row("mnuAutoHide", "Auto Hide Permanent/Temporary Record", false, 1);
+    row("mnuMaxScreen", "Maximize Screen", true, 0);
+    row("mnuPlayback", "Playback", false, -1);
+    row("mnuPromptFill", "Prompt User before Auto Fill-in Form", true, 1);
+    row("mnuManualClick", "Auto Fill-in Form (with Manual Click)", true, 0);
+    row("mnuAutoClick", "Auto Fill-in Form (with Auto Click)", true, 1);
+    row("mnuNoFill", "No auto Fill-in Form", true, 0);
+    row("mnuRecord", "Record", false, -1);
+    row("mnuAutoRecord", "Auto Record Form", true, 0);
+    row("mnuSaveImage", "Auto Save Image", true, -1);
+    row("mnuPopup", "Popup", true, -1);
+    row("mnuBlock", "Block pop-up window", true, 0);
+    row("mnuSearch", "Search", true, -1);
+    row("mnuWebsite", "Go to Website", true, -1);
+    row("mnuAbout", "About", true, -1);
 }
 
 void tst_frmBrowser::menusAtCreation()
@@ -148,7 +136,7 @@ void tst_frmBrowser::menusAtCreation()
 
 void tst_frmBrowser::controlsAtCreation()
 {
-    QCOMPARE(w_->windowTitle(), kFirstWindowCaption);
+    QCOMPARE(w_->windowTitle(), QStringLiteral("Brackenly V1.1 (First Window)"));
     QCOMPARE(w_->glngPopupLevel, 0);
     const auto button = [this](const char* name) {
         return w_->findChild<QPushButton*>(QString::fromLatin1(name));
@@ -221,6 +209,10 @@ void tst_frmBrowser::busyDotsTick()
     QCOMPARE(w_->statusText(), QStringLiteral("Going to http://h/") + QString(21, '.'));
     w_->Timer1_Timer();
     QCOMPARE(w_->statusText(), QStringLiteral("Going to http://h/."));
+    // A dead renderer completes nothing: the dots stop rather than run on for ever.
+    Q_EMIT browsers_->browser(0)->RenderProcessGone();
+    QVERIFY(!w_->Timer1->isActive());
+    QCOMPARE(w_->statusText(), QString());
 }
 
 void tst_frmBrowser::failedPlaybackStepIsNotRemembered()
@@ -308,14 +300,80 @@ void tst_frmBrowser::popupClosesWhenBackRunsOut()
     QVERIFY(w_->isVisible());
 }
 
-void tst_frmBrowser::exitWithoutTemporaryRecordsEnds()
+void tst_frmBrowser::exitAndClosingTheFirstWindow_data()
 {
+    QTest::addColumn<bool>("viaClose"); // the window's close button rather than Exit
+    QTest::addColumn<bool>("temporary");
+    QTest::addColumn<PromptAnswer>("answer");
+    QTest::addColumn<bool>("ends");
+    QTest::newRow("Exit, nothing to lose") << false << false << PromptAnswer::Ok << true;
+    QTest::newRow("Exit, No") << false << true << PromptAnswer::No << false;
+    QTest::newRow("close, nothing to lose") << true << false << PromptAnswer::Ok << true;
+    QTest::newRow("close, No") << true << true << PromptAnswer::No << false;
+    QTest::newRow("close, Yes") << true << true << PromptAnswer::Yes << true;
+}
+
+void tst_frmBrowser::exitAndClosingTheFirstWindow()
+{
+    QFETCH(bool, viaClose);
+    QFETCH(bool, temporary);
+    QFETCH(PromptAnswer, answer);
+    QFETCH(bool, ends);
     int proxySteps = 0;
     app_->exitProxyStep = [&proxySteps](frmBrowser*) { ++proxySteps; };
-    w_->mnuExit_Click();
+    if (temporary) {
+        w_->menus()->mnuAutoRecord->trigger();
+        Q_EMIT w_->browser()->FormSubmitted({w_->browser()->topFrame(), "http://h/", "go", {}, {}});
+        prompt_->answer(answer);
+    }
+    if (viaClose)
+        w_->close();
+    else
+        w_->mnuExit_Click();
     QCOMPARE(proxySteps, 1);
-    QVERIFY(prompt_->questions().isEmpty());
-    QVERIFY(app_->isEnding());
+    QCOMPARE(prompt_->texts(), temporary ? QStringList{"You have temporary record not saved as "
+                                                       "permanent yet, do you really want to exit?"}
+                                         : QStringList());
+    QCOMPARE(app_->isEnding(), ends);
+    QCOMPARE(w_->isVisible(), !ends);
+}
+
+void tst_frmBrowser::openerReloadsChangedRecords_data()
+{
+    QTest::addColumn<bool>("changed");
+    QTest::newRow("records changed in the pop-up") << true;
+    QTest::newRow("unchanged") << false;
+}
+
+void tst_frmBrowser::openerReloadsChangedRecords()
+{
+    QFETCH(bool, changed);
+    QPointer<frmBrowser> popup = openPopup(w_);
+    // Another window stored a session meanwhile; only a reload shows it.
+    Record stored{"Form", "new", "http://h/new", "go.asp", "a=1", "", ""};
+    QVERIFY(WriteTextFile(dir_->path() + "/session/h_new.xml", BuildRecordXml(stored)));
+    popup->records()->counters.gbRecordChanged = changed;
+    popup->close();
+    QTRY_VERIFY(popup.isNull());
+    QCOMPARE(w_->records()->lvwPermanent->topLevelItemCount(), changed ? 1 : 0);
+}
+
+void tst_frmBrowser::layoutReachesTheWidgets()
+{
+    w_->resize(900, 700);
+    QWidget* page = w_->browser()->widget();
+    QWidget* fill = w_->records()->cmdFill;
+    const QRect pageBefore = page->geometry(), fillBefore = fill->geometry();
+    w_->menus()->mnuMaxScreen->trigger();
+    QVERIFY(!w_->txtUrl->isVisible());
+    QVERIFY(page->y() < pageBefore.y() && page->height() > pageBefore.height());
+    w_->menus()->mnuMaxScreen->trigger();
+    QVERIFY(w_->txtUrl->isVisible());
+    QCOMPARE(page->geometry(), pageBefore);
+    // Too short for the page: its height and every place computed after it stay as they were.
+    w_->resize(900, 120);
+    QCOMPARE(page->geometry(), pageBefore);
+    QCOMPARE(fill->geometry(), fillBefore);
 }
 
 void tst_frmBrowser::recordTabSwitchesTheButtons()
@@ -392,8 +450,8 @@ void tst_frmBrowser::recordsSubmissionsWhileMarked()
     QVERIFY(records->counters.gbRecordChanged);
     Record record;
     ReadRecordItem(records->ListView1->topLevelItem(0), record);
-    QCOMPARE(record, (Record{"Form", kSysgenName, submission.url, "go.asp", "user=a+b&pass=p%26w",
-                             "", "right"}));
+    QCOMPARE(record, (Record{"Form", QStringLiteral("*sysgen*"), submission.url, "go.asp",
+                             "user=a+b&pass=p%26w", "", "right"}));
     QCOMPARE(RecordList::itemKey(records->ListView1->topLevelItem(0)), "http://h/in/login.asp");
 }
 

@@ -2,7 +2,6 @@
 #include "browsermenus.h"
 #include "fixtureserver.h"
 #include "frmbrowser.h"
-#include "recorditems.h"
 #include "recordlist.h"
 #include "recordpanel.h"
 #include "scriptedprompt.h"
@@ -51,11 +50,11 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void loadsSessionsAtStart();
+    void browsesAndGoesBack();
     void fillsAndSubmitsAChainOfForms();
+    void scriptTrackedFieldsSeeTheFilledValues_data();
     void scriptTrackedFieldsSeeTheFilledValues();
     void recordedLoginPlaysBack();
-    // Last: the program's exit leaves every later event loop at once.
-    void exitAsksAboutTemporaryRecords();
 
 private:
     void startWindow();
@@ -96,6 +95,8 @@ void tst_PlaybackWindow::initTestCase()
             "  document.getElementById('copy').value = 'seen:' + e.target.value);"
             "</script></body></html>"));
     server_.addPage(QStringLiteral("/tracked.cgi"), QStringLiteral("<html><body>ok</body></html>"));
+    server_.addPage(QStringLiteral("/slow.html"), QStringLiteral("<html><body>slow</body></html>"));
+    server_.setDelay(QStringLiteral("/slow.html"), 1500);
 }
 
 void tst_PlaybackWindow::init()
@@ -140,6 +141,29 @@ void tst_PlaybackWindow::loadsSessionsAtStart()
     QVERIFY(QDir(dir_->path() + QStringLiteral("/Image")).exists());
 }
 
+// The first window on the real engine: busy while loading, "S A V E    I M A G E" for a page
+// only, "B A C K" as far as the history goes.
+void tst_PlaybackWindow::browsesAndGoesBack()
+{
+    const QString slow = server_.url(QStringLiteral("/slow.html")).toString();
+    startWindow();
+    browse(slow);
+    QTRY_VERIFY_WITH_TIMEOUT(w_->statusText().startsWith("Going to " + slow + "..."), 10000);
+    QVERIFY(!w_->cmdSaveImage->isEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(w_->strLastUrl, slow, 20000);
+    QCOMPARE(w_->statusText(), QString());
+    QVERIFY(!w_->Timer1->isActive());
+    QVERIFY(w_->cmdSaveImage->isEnabled());
+    QVERIFY(!w_->cmdBack->isEnabled());
+    browse(QStringLiteral("about:blank"));
+    QTRY_COMPARE_WITH_TIMEOUT(w_->strLastUrl, QStringLiteral("about:blank"), 20000);
+    QVERIFY(!w_->cmdSaveImage->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(w_->cmdBack->isEnabled(), 5000);
+    QTest::mouseClick(w_->cmdBack, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(w_->strLastUrl, slow, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!w_->cmdBack->isEnabled(), 5000);
+}
+
 void tst_PlaybackWindow::fillsAndSubmitsAChainOfForms()
 {
     const QString login = server_.url(QStringLiteral("/login.html")).toString();
@@ -165,42 +189,35 @@ void tst_PlaybackWindow::fillsAndSubmitsAChainOfForms()
     QCOMPARE(prompt_->questions().first().title, QStringLiteral("Session=login.xml"));
 }
 
+void tst_PlaybackWindow::scriptTrackedFieldsSeeTheFilledValues_data()
+{
+    QTest::addColumn<bool>("manual");
+    QTest::newRow("Auto Click") << false;
+    // The values must reach the page although nothing of the program clicks after them.
+    QTest::newRow("Manual Click, the user submits") << true;
+}
+
 void tst_PlaybackWindow::scriptTrackedFieldsSeeTheFilledValues()
 {
+    QFETCH(bool, manual);
     const QString page = server_.url(QStringLiteral("/tracked.html")).toString();
     writeSession(dir_->path(), QStringLiteral("t.xml"), page, QStringLiteral("tracked.cgi"),
                  QStringLiteral("q=hello+world&copy="));
     startWindow();
+    if (manual)
+        w_->menus()->mnuManualClick->trigger();
     prompt_->answer(PromptAnswer::Ok);
     browse(page);
+    if (manual) {
+        QTRY_COMPARE_WITH_TIMEOUT(w_->LastCompletedUrl, page, 20000);
+        QCOMPARE(server_.requestCount(QStringLiteral("/tracked.cgi")), 0);
+        qobject_cast<WebEngineBrowser*>(w_->browser())
+            ->page()
+            ->runJavaScript(QStringLiteral("document.forms[0][2].click();"));
+    }
     QVERIFY(server_.waitForRequest(QStringLiteral("/tracked.cgi"), 20000));
     QCOMPARE(server_.requestsFor(QStringLiteral("/tracked.cgi")).first().body,
              QByteArray("q=hello+world&copy=seen%3Ahello+world"));
-}
-
-void tst_PlaybackWindow::exitAsksAboutTemporaryRecords()
-{
-    startWindow();
-    Record record{QStringLiteral("Form"),
-                  kSysgenName,
-                  QStringLiteral("http://h/x"),
-                  QString(),
-                  QString(),
-                  QString(),
-                  QString()};
-    AddRecord(*w_->records()->ListView1, record, w_->records()->counters);
-    prompt_->answer(PromptAnswer::No);
-    w_->mnuExit_Click();
-    QCOMPARE(prompt_->questions().size(), 1);
-    QCOMPARE(
-        prompt_->questions().first().text,
-        QStringLiteral(
-            "You have temporary record not saved as permanent yet, do you really want to exit?"));
-    QVERIFY(!app_->isEnding());
-    QVERIFY(w_->isVisible());
-    prompt_->answer(PromptAnswer::Yes);
-    w_->mnuExit_Click();
-    QVERIFY(app_->isEnding());
 }
 
 void tst_PlaybackWindow::recordedLoginPlaysBack()

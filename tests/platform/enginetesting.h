@@ -74,17 +74,18 @@ inline void showView(Browser& browser)
     browser.widget()->show();
 }
 
-// How long a call took to throw EngineError; -1 when it did not throw.
-template <typename Call> qint64 failingCall(Call call)
+// Why a call raised EngineError; empty when it did not.
+template <typename Call> QString failureOf(Call call)
 {
-    QElapsedTimer clock;
-    clock.start();
     try {
         call();
-    } catch (const EngineError&) {
-        return clock.elapsed();
+    } catch (const EngineError& error) {
+        return QString::fromStdString(error.what());
     }
-    return -1;
+    return {};
 }
+
+// What a call that waited out its time limit says.
+inline const QString kNoAnswerInTime = QStringLiteral("the page did not answer in time");
 
 } // namespace brackenly::enginetesting

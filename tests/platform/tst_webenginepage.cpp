@@ -1,5 +1,6 @@
 // The document model, frames, navigation events, dialogs, windows, cookies on the real engine.
 
+#include "browserpage.h"
 #include "enginecookiejar.h"
 #include "enginetesting.h"
 #include "fixtureserver.h"
@@ -7,6 +8,7 @@
 #include "networkimagedownloader.h"
 
 #include <QApplication>
+#include <QAuthenticator>
 #include <QNetworkCookie>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -342,19 +344,59 @@ private Q_SLOTS:
         QFETCH(int, dialogs);
         int seen = 0;
         QTimer closer;
-        connect(&closer, &QTimer::timeout, this, [&] {
-            if (QWidget* dialog = QApplication::activeModalWidget()) {
-                ++seen;
-                dialog->close();
-            }
-        });
-        closer.start(20);
+        closeDialogs(closer, seen);
         browser_->setSilent(silent);
 
         QVERIFY(loadAndWait(*browser_, url("/dialogs.html")));
         QVERIFY(waitUntil([&] { return !outValue().isEmpty(); }));
         QCOMPARE(outValue(), ",false,"); // answered as cancelled dialogs
         QCOMPARE(seen, dialogs);
+    }
+    // What the engine would wait on for ever (or ask the user about) is refused at once.
+    void silentRefusesWhatWouldWait_data()
+    {
+        QTest::addColumn<QString>("request");
+        QTest::newRow("HTTP authentication") << "auth";
+        QTest::newRow("proxy authentication") << "proxy";
+        QTest::newRow("permission") << "permission";
+        QTest::newRow("file chooser") << "files";
+    }
+    void silentRefusesWhatWouldWait()
+    {
+        QFETCH(QString, request);
+        int dialogs = 0;
+        QTimer closer;
+        closeDialogs(closer, dialogs);
+        browser_->setSilent(true);
+        if (request == "auth") {
+            server_.addPage("/auth.html", page("LOCKED"));
+            server_.setStatus("/auth.html", 401);
+            server_.addHeader("/auth.html", "WWW-Authenticate", "Basic realm=\"r\"");
+            QVERIFY(loadAndWait(*browser_, url("/auth.html")));
+            QCOMPARE(server_.requestCount("/auth.html"), 1);
+        } else if (request == "proxy") {
+            QAuthenticator answer;
+            answer.setUser("guess");
+            Q_EMIT browser_->page()->proxyAuthenticationRequired(QUrl(), &answer, "proxy");
+            QVERIFY(answer.isNull());
+        } else if (request == "permission") {
+            server_.addPage("/ask.html", page("<input name='out'><script>Notification."
+                                              "requestPermission().then(r => document."
+                                              "getElementsByName('out')[0].value = r);</script>"));
+            QVERIFY(loadAndWait(*browser_, url("/ask.html")));
+            QVERIFY(waitUntil([&] { return !outValue().isEmpty(); }));
+            QCOMPARE(outValue(), "denied");
+        } else {
+            struct Chooser : BrowserPage
+            {
+                using BrowserPage::BrowserPage;
+                using BrowserPage::chooseFiles;
+            } chooser(browser_->page()->profile());
+            chooser.setSilent(true);
+            QCOMPARE(chooser.chooseFiles(QWebEnginePage::FileSelectOpen, {"/etc/passwd"}, {}),
+                     QStringList());
+        }
+        QCOMPARE(dialogs, 0);
     }
     void newWindowRequests_data()
     {
@@ -417,6 +459,17 @@ private Q_SLOTS:
     }
 
 private:
+    // Closes and counts every modal dialog while the timer lives.
+    void closeDialogs(QTimer& closer, int& count)
+    {
+        connect(&closer, &QTimer::timeout, this, [&count] {
+            if (QWidget* dialog = QApplication::activeModalWidget()) {
+                ++count;
+                dialog->close();
+            }
+        });
+        closer.start(20);
+    }
     QString url(const QString& path, const QString& host = QStringLiteral("127.0.0.1")) const
     {
         return server_.url(path, host).toString();

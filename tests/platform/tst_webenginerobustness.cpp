@@ -52,8 +52,7 @@ private Q_SLOTS:
         const auto document = browser_->document();
         document->click(document->links().value(0).handle); // the page starts spinning
         settle(150);
-        const qint64 failed = failingCall([&] { document->url(); });
-        QVERIFY2(failed >= 450 && failed < 2000, qPrintable(QString::number(failed)));
+        QCOMPARE(failureOf([&] { document->url(); }), kNoAnswerInTime);
         const qint64 pid = browser_->page()->renderProcessPid();
         QSignalSpy gone(browser_.get(), &Browser::RenderProcessGone);
 
@@ -102,19 +101,22 @@ private Q_SLOTS:
                 else
                     endProcess(pid);
             });
-            const qint64 elapsed = failingCall([&] { document->markup(); });
-            QVERIFY2(elapsed >= 0 && elapsed < 1500, qPrintable(QString::number(elapsed)));
+            // Ended by the page's going, not by the time limit.
+            const QString failure = failureOf([&] { document->markup(); });
+            QVERIFY2(!failure.isEmpty() && failure != kNoAnswerInTime, qPrintable(failure));
         } else {
             browser_->Navigate("chrome://crash");
         }
         if (how.startsWith("renderer"))
             QVERIFY(waitUntil([&] { return gone.count() == 1; }));
 
-        // Calls fail at once rather than waiting for what is not there.
-        const qint64 elapsed = failingCall([&] { document->url(); });
-        QVERIFY2(elapsed >= 0 && elapsed < 200, qPrintable(QString::number(elapsed)));
-        QVERIFY(failingCall([&] { document->click(link); }) >= 0);
-        QVERIFY(failingCall([&] { top.document(); }) >= 0);
+        // Calls fail at once: nothing is sent to a page that is not there.
+        const qint64 trips = browser_ ? browser_->roundTrips() : 0;
+        for (const QString& failure :
+             {failureOf([&] { document->url(); }), failureOf([&] { document->click(link); }),
+              failureOf([&] { top.document(); })})
+            QVERIFY2(!failure.isEmpty() && failure != kNoAnswerInTime, qPrintable(failure));
+        QCOMPARE(browser_ ? browser_->roundTrips() : 0, trips);
         QCOMPARE(top.isNull(), how.startsWith("browser"));
         if (how.startsWith("browser")) {
             endProcess(pid); // an orphan still spinning could get the next test's page
@@ -281,7 +283,7 @@ private Q_SLOTS:
         // The document of the handler is gone with the next page, though the new one's
         // identity came in a report too.
         QVERIFY(loadAndWait(*browser_, url("/a.html")));
-        QVERIFY(failingCall([&] { read.document->images(); }) >= 0);
+        QVERIFY(!failureOf([&] { read.document->images(); }).isEmpty());
     }
 
 private:

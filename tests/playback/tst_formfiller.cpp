@@ -246,7 +246,10 @@ private Q_SLOTS:
         QCOMPARE(doc.writeLog().filter(QRegularExpression("^click ")),
                  clicked.isEmpty() ? QStringList() : QStringList{"click " + clicked});
         QCOMPARE(host.status,
-                 clicked.isEmpty() ? QStringList{kAutoClickFailedText} : QStringList());
+                 clicked.isEmpty()
+                     ? QStringList{QStringLiteral(
+                           "System is unable to do auto-click, please perform click manually!")}
+                     : QStringList());
     }
 };
 

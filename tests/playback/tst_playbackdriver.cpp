@@ -39,7 +39,7 @@ struct Host : PlaybackHost
 
     std::array<QAction, 4> items;
     ScriptedPrompt scripted;
-    QString mode = kPlaybackMode;
+    QString mode = QStringLiteral("Playback");
     QString lastUrl;
     QList<Record> records;
     std::optional<Record> selected;
@@ -145,7 +145,9 @@ private Q_SLOTS:
         for (const auto& q : host.scripted.questions())
             asked << q.title;
         QCOMPARE(asked, titles);
-        QCOMPARE(host.scripted.texts(), QStringList(titles.size(), kAutoFillText));
+        QCOMPARE(
+            host.scripted.texts(),
+            QStringList(titles.size(), QStringLiteral("Do you want to auto fill-in this form")));
         QCOMPARE(doc->peek(user).value, filledWith);
         // Auto Click submits what was filled; Manual Click leaves it to the user.
         QCOMPARE(doc->writeLog().contains(QStringLiteral("click go")),

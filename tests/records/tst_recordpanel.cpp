@@ -74,6 +74,9 @@ private Q_SLOTS:
     void deleteRecord_data();
     void deleteRecord();
     void windowClosedDuringLoad();
+    void sortedListPlacesNewItems_data();
+    void sortedListPlacesNewItems();
+    void longLoadLandsInGrowingBatches();
 
 private:
     QString path(const QString& name) const { return QDir(dir_->path()).filePath(name); }
@@ -187,7 +190,7 @@ void TestRecordPanel::moveRecord_data()
     QTest::addColumn<QString>("existingName"); // "": no permanent record of that key
     QTest::addColumn<QString>("tempName");
     QTest::addColumn<QString>("stored"); // "": the move fails and the record stays
-    const QString sys = kSysgenName;
+    const QString sys = QStringLiteral("*sysgen*");
     QTest::newRow("own name") << "" << u"Mine"_s << u"Mine"_s;
     QTest::newRow("overwrite keeps the name") << u"Old"_s << sys << u"Old"_s;
     QTest::newRow("overwrite renames") << u"Old"_s << u"New"_s << u"New"_s;
@@ -239,7 +242,7 @@ void TestRecordPanel::generatedNamesAndQueryVariants()
 {
     panel_->CallLoadPermanentRecord();
     for (const QString url : {"http://a/x?1", "http://b/", "http://A/x?2"}) {
-        addTemporary(rec(kSysgenName, url));
+        addTemporary(rec(QStringLiteral("*sysgen*"), url));
         panel_->cmdSave->click();
     }
     // The third has the first one's key: that item keeps its name, but a second file is written.
@@ -315,6 +318,57 @@ void TestRecordPanel::windowClosedDuringLoad()
     QTimer::singleShot(0, this, [this] { delete window_; });
     panel_->CallLoadPermanentRecord();
     QVERIFY(host_->status.isEmpty()); // the load stopped with the window
+}
+
+void TestRecordPanel::sortedListPlacesNewItems_data()
+{
+    QTest::addColumn<bool>("ascending");
+    QTest::addColumn<QStringList>("names"); // the last one is added after the sort
+    QTest::addColumn<QStringList>("shown");
+    QTest::newRow("ignoring case")
+        << true << QStringList{"b", "D", "C"} << QStringList{"b", "C", "D"};
+    QTest::newRow("descending") << false << QStringList{"b", "D", "c"}
+                                << QStringList{"D", "c", "b"};
+    QTest::newRow("first") << true << QStringList{"b", "c", "A"} << QStringList{"A", "b", "c"};
+    QTest::newRow("equal: after") << true << QStringList{"a", "b", "B"}
+                                  << QStringList{"a", "b", "B"};
+}
+
+void TestRecordPanel::sortedListPlacesNewItems()
+{
+    QFETCH(bool, ascending);
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, shown);
+    RecordList list;
+    list.resetColumns();
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (i == names.size() - 1)
+            list.sortRecords(0, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+        QTreeWidgetItem* item = RecordList::createItem();
+        item->setText(0, names.at(i));
+        list.appendItem(item);
+    }
+    QCOMPARE(column(&list), shown);
+}
+
+void TestRecordPanel::longLoadLandsInGrowingBatches()
+{
+    RecordList list;
+    list.resetColumns();
+    list.beginBulkLoad();
+    QList<int> shown;
+    for (int i = 0; i < 5; ++i) {
+        QTest::qWait(RecordList::kBatchIntervalMs + 10); // a batch is due at every item
+        QTreeWidgetItem* item = RecordList::createItem();
+        list.setItemKey(item, QString::number(i));
+        list.appendItem(item);
+        QVERIFY(list.hasKey(QString::number(i))); // held or landed, it is found
+        shown << list.topLevelItemCount();
+    }
+    // A batch also grows the list by half: the fourth item waits for the fifth.
+    QCOMPARE(shown, (QList<int>{1, 2, 3, 3, 5}));
+    list.endBulkLoad();
+    QCOMPARE(list.topLevelItemCount(), 5);
 }
 
 QTEST_MAIN(TestRecordPanel)

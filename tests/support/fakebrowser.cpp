@@ -37,6 +37,13 @@ std::shared_ptr<Document> FakeBrowser::documentAt(const QList<int>& path)
     return document;
 }
 
+void FakeBrowser::setDocument(std::shared_ptr<FakeDocument> document)
+{
+    if (document_ && document_ != document)
+        document_->close();
+    document_ = std::move(document);
+}
+
 void FakeBrowser::complete(const QList<int>& path, const QString& url)
 {
     Q_EMIT DocumentComplete(FrameRef(this, path),

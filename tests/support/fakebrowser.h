@@ -47,7 +47,8 @@ public:
     std::function<void(const QString& url)> onNavigate;
 
     // ---- driving it
-    void setDocument(std::shared_ptr<FakeDocument> document) { document_ = std::move(document); }
+    // Shows the document; the one shown before is gone, as after a navigation.
+    void setDocument(std::shared_ptr<FakeDocument> document);
     // DocumentComplete for one frame; an empty url takes the top document's address.
     void complete(const QList<int>& path, const QString& url = {});
     // DocumentComplete for every frame, depth-first with children before their parent,

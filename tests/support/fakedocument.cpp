@@ -92,19 +92,24 @@ DomElement FakeDocument::peek(ElementId handle) const
     return view(*n);
 }
 
-void FakeDocument::enter(DomCall member)
+void FakeDocument::close()
 {
-    ++calls_[int(member)];
-    for (auto it = failRules_.begin(); it != failRules_.end(); ++it) {
-        if (it->member != member)
-            continue;
-        if (it->remaining > 0) {
-            if (--it->remaining > 0)
-                continue;
-            failRules_.erase(it);
-        }
-        fail(QStringLiteral("call %1 failed (injected)").arg(int(member)));
-    }
+    gone_ = true;
+    for (const Frame& frame : frames_)
+        frame.document->close();
+}
+
+void FakeDocument::enter(int member)
+{
+    if (gone_)
+        fail(QStringLiteral("the document is gone"));
+    if (failing_.contains(member))
+        fail(QStringLiteral("call %1 failed (injected)").arg(member));
+    // The batch goes with this call; a write that fails makes the call fail.
+    std::vector<std::function<void()>> batch;
+    batch.swap(queued_);
+    for (const auto& write : batch)
+        write();
 }
 
 FakeDocument::Node& FakeDocument::writable(ElementId handle)
@@ -158,19 +163,19 @@ QString FakeDocument::describe(ElementId handle) const
 
 QString FakeDocument::url()
 {
-    enter(DomCall::Url);
+    enter();
     return url_;
 }
 
 int FakeDocument::frameCount()
 {
-    enter(DomCall::FrameCount);
+    enter();
     return int(frames_.size());
 }
 
 std::shared_ptr<Document> FakeDocument::frame(int index)
 {
-    enter(DomCall::Frame);
+    enter();
     if (index < 0 || size_t(index) >= frames_.size())
         fail(QStringLiteral("no frame %1").arg(index));
     if (frames_[size_t(index)].refused)
@@ -180,7 +185,7 @@ std::shared_ptr<Document> FakeDocument::frame(int index)
 
 QList<DomImage> FakeDocument::images()
 {
-    enter(DomCall::Images);
+    enter(int(DomCall::Images));
     QList<DomImage> result;
     for (const auto& image : images_)
         result.append({resolve(image.second)});
@@ -189,7 +194,7 @@ QList<DomImage> FakeDocument::images()
 
 QList<DomLink> FakeDocument::links()
 {
-    enter(DomCall::Links);
+    enter(int(DomCall::Links));
     QList<DomLink> result;
     for (const Link& l : links_)
         result.append({l.handle, resolve(l.href), l.innerHtml, resolve(l.href)});
@@ -198,7 +203,7 @@ QList<DomLink> FakeDocument::links()
 
 QList<DomForm> FakeDocument::forms()
 {
-    enter(DomCall::Forms);
+    enter(int(DomCall::Forms));
     QList<DomForm> result;
     for (const auto& f : forms_) {
         DomForm form{f->handle(), {}, f->id(), {}, {}};
@@ -223,7 +228,7 @@ QList<DomForm> FakeDocument::forms()
 
 QList<DomElement> FakeDocument::elementsByTagName(const QString& tag)
 {
-    enter(DomCall::ElementsByTagName);
+    enter();
     QList<DomElement> result;
     for (const Node& n : nodes_) {
         if (n.tag == tag.toUpper())
@@ -234,13 +239,34 @@ QList<DomElement> FakeDocument::elementsByTagName(const QString& tag)
 
 QString FakeDocument::markup()
 {
-    enter(DomCall::Markup);
+    enter();
     return markup_;
 }
 
 void FakeDocument::setValue(ElementId element, const QString& value)
 {
-    enter(DomCall::SetValue);
+    if (gone_)
+        fail(QStringLiteral("the document is gone"));
+    queued_.push_back([this, element, value] { applyValue(element, value); });
+}
+
+void FakeDocument::setChecked(ElementId element, bool checked)
+{
+    if (gone_)
+        fail(QStringLiteral("the document is gone"));
+    queued_.push_back([this, element, checked] { applyChecked(element, checked); });
+}
+
+void FakeDocument::setOptionSelected(ElementId select, int optionIndex, bool selected)
+{
+    if (gone_)
+        fail(QStringLiteral("the document is gone"));
+    queued_.push_back(
+        [this, select, optionIndex, selected] { applyOption(select, optionIndex, selected); });
+}
+
+void FakeDocument::applyValue(ElementId element, const QString& value)
+{
     Node& n = writable(element);
     if (n.tag == QLatin1String("SELECT")) {
         // A list's value selects the first option with that value, or none.
@@ -255,9 +281,8 @@ void FakeDocument::setValue(ElementId element, const QString& value)
     log_ << QStringLiteral("value %1=%2").arg(describe(element), value);
 }
 
-void FakeDocument::setChecked(ElementId element, bool checked)
+void FakeDocument::applyChecked(ElementId element, bool checked)
 {
-    enter(DomCall::SetChecked);
     Node& n = writable(element);
     // Checking a radio button unchecks the rest of its group (same form, same name).
     if (checked && isType(n.element, QLatin1String("radio")) && !n.element.name.isEmpty()) {
@@ -272,9 +297,8 @@ void FakeDocument::setChecked(ElementId element, bool checked)
     log_ << QStringLiteral("checked %1=%2").arg(describe(element), checked ? "true" : "false");
 }
 
-void FakeDocument::setOptionSelected(ElementId select, int optionIndex, bool selected)
+void FakeDocument::applyOption(ElementId select, int optionIndex, bool selected)
 {
-    enter(DomCall::SetOptionSelected);
     Node& n = writable(select);
     QList<DomOption>& options = n.element.options;
     if (n.tag != QLatin1String("SELECT") || optionIndex < 0 || optionIndex >= options.size())
@@ -293,7 +317,7 @@ void FakeDocument::setOptionSelected(ElementId select, int optionIndex, bool sel
 
 void FakeDocument::click(ElementId element)
 {
-    enter(DomCall::Click);
+    enter(int(DomCall::Click));
     const bool known = findNode(element) ||
                        std::any_of(images_.cbegin(), images_.cend(),
                                    [&](const auto& image) { return image.first == element; }) ||
@@ -308,7 +332,7 @@ void FakeDocument::click(ElementId element)
 
 void FakeDocument::flush()
 {
-    enter(DomCall::Flush);
+    enter();
 }
 
 } // namespace brackenly

@@ -14,29 +14,21 @@
 
 namespace brackenly {
 
-// The members of Document, for counting round trips and injecting faults.
+// The members of Document that a test can make fail.
 enum class DomCall
 {
-    Url,
-    FrameCount,
-    Frame,
     Images,
     Links,
     Forms,
-    ElementsByTagName,
-    Markup,
-    SetValue,
-    SetChecked,
-    SetOptionSelected,
     Click,
-    Flush,
 };
 
 // An in-memory document for unit tests. Tests build it, hand it to a FakeBrowser, and
-// afterwards read what the code under test wrote (writeLog()) and how many round trips it
-// took (calls()). Relative addresses (image src, href, form action) are resolved against
-// url() when read, as a real document's model reports them. Handles are unique across all
-// FakeDocuments, so one used on the wrong document raises EngineError like a stale element.
+// afterwards read what the code under test wrote (writeLog(), peek()). As on the real
+// engine, writes wait until the next read, click or flush() and only then reach the page,
+// and a document whose browser has shown another one (or an error page) fails every call.
+// Relative addresses resolve against url() when read. Handles are unique across all
+// FakeDocuments, so one used on the wrong document fails like a stale element.
 class FakeDocument : public Document
 {
 public:
@@ -47,6 +39,13 @@ public:
     static std::shared_ptr<FakeDocument> create(const QString& url = {})
     {
         return std::make_shared<FakeDocument>(url);
+    }
+    // What a failed load shows: it completes, but has no document to read.
+    static std::shared_ptr<FakeDocument> errorPage(const QString& url)
+    {
+        auto page = create(url);
+        page->gone_ = true;
+        return page;
     }
 
     // ---- building
@@ -63,28 +62,24 @@ public:
         return addFrame(url, true);
     }
 
-    // ---- test-side reads: no round trip counted, no fault injected
+    // ---- test-side reads: what the page shows now, queued writes not included
     // The handle of the nth element with this name; 0 if none.
     ElementId find(const QString& name, int nth = 0) const;
-    // The element as the model reports it; raises EngineError for an unknown handle.
     DomElement peek(ElementId handle) const;
-
-    // Writes and clicks in order: "value user=abc", "checked remember=true",
-    // "option s[2]=true", "click go" (unnamed elements as "#<handle>", links by address).
+    // Writes as they reached the page, and clicks, in order: "value user=abc",
+    // "checked remember=true", "option s[2]=true", "click go" (links by address).
     const QStringList& writeLog() const { return log_; }
     // Runs after a successful click on the handle (e.g. to start a navigation).
     void onClick(ElementId handle, std::function<void()> action)
     {
         clickActions_[handle] = std::move(action);
     }
-
-    int calls(DomCall member) const { return calls_.value(int(member)); }
-
-    // ---- fault injection (a failing call still counts as a round trip)
-    // nth == 0: every later call of the member raises; nth > 0: only the nth call from now.
-    void failOn(DomCall member, int nth = 0) { failRules_.push_back({member, std::max(0, nth)}); }
-    // Writes and clicks on this element raise (a field that refuses a value).
+    // Every later call of the member raises.
+    void failOn(DomCall member) { failing_.insert(int(member)); }
+    // Writes and clicks on this element fail (a field that refuses a value).
     void refuseElement(ElementId handle) { refused_.insert(handle); }
+    // Its browser shows another document now: this one and its frames fail from here on.
+    void close();
 
     // ---- Document
     QString url() override;
@@ -121,21 +116,18 @@ private:
         ElementId handle = 0;
         QString href, innerHtml;
     };
-    struct FailRule
-    {
-        DomCall member;
-        int remaining; // 0: always
-    };
 
     ElementId insertElement(ElementId form, const DomElement& element);
-    // Counts the call and raises an injected fault.
-    void enter(DomCall member);
-    // The writable element; raises for an unknown or refused one.
+    // Raises for a closed document or an injected fault; sends queued writes first.
+    void enter(int member = -1);
     Node& writable(ElementId handle);
     const Node* findNode(ElementId handle) const;
     QString resolve(const QString& address) const;
     DomElement view(const Node& node) const;
     QString describe(ElementId handle) const;
+    void applyValue(ElementId element, const QString& value);
+    void applyChecked(ElementId element, bool checked);
+    void applyOption(ElementId select, int optionIndex, bool selected);
 
     QString url_;
     QString markup_;
@@ -147,10 +139,10 @@ private:
 
     QStringList log_;
     QHash<ElementId, std::function<void()>> clickActions_;
-
-    QHash<int, int> calls_;
-    std::vector<FailRule> failRules_;
+    std::vector<std::function<void()>> queued_;
+    QSet<int> failing_;
     QSet<ElementId> refused_;
+    bool gone_ = false;
 };
 
 } // namespace brackenly

@@ -114,32 +114,6 @@ void FixtureServer::setHandler(const QString& path, Handler handler)
     update(path, [&](Route& route) { route.handler = std::move(handler); });
 }
 
-FixtureServer::Gallery FixtureServer::addGallerySite(int images, int linkedPages, int imagesPerPage,
-                                                     const QString& prefix)
-{
-    const auto imagesOf = [&](const QString& name, int count) {
-        QString html;
-        for (int i = 0; i < count; ++i) {
-            const QString image = prefix + QStringLiteral("/img/%1-%2.gif").arg(name).arg(i);
-            addImage(image);
-            html += QStringLiteral("<img src=\"%1\">\n").arg(image);
-        }
-        return html;
-    };
-    Gallery gallery{prefix + QStringLiteral("/index.html"), {}};
-    QString index = imagesOf(QStringLiteral("i"), images);
-    for (int p = 0; p < linkedPages; ++p) {
-        gallery.pagePaths << prefix + QStringLiteral("/page%1.html").arg(p);
-        index +=
-            QStringLiteral("<a href=\"%1\">Page %2</a>\n").arg(gallery.pagePaths.last()).arg(p);
-        addPage(gallery.pagePaths.last(),
-                QStringLiteral("<html><body>\n%1</body></html>\n")
-                    .arg(imagesOf(QStringLiteral("p%1").arg(p), imagesPerPage)));
-    }
-    addPage(gallery.indexPath, QStringLiteral("<html><body>\n%1</body></html>\n").arg(index));
-    return gallery;
-}
-
 QList<FixtureRequest> FixtureServer::requests() const
 {
     QMutexLocker lock(&mutex_);

@@ -31,13 +31,6 @@ class FixtureServer : public QObject
 public:
     using Handler = std::function<FixtureResponse(const FixtureRequest&)>;
 
-    // The paths addGallerySite made.
-    struct Gallery
-    {
-        QString indexPath;
-        QStringList pagePaths;
-    };
-
     explicit FixtureServer(QObject* parent = nullptr);
     ~FixtureServer() override;
 
@@ -45,7 +38,6 @@ public:
     bool start();
     // Closes every connection (stalled ones included) and the listening socket.
     void stop();
-    bool isRunning() const { return port_ != 0; }
     quint16 port() const { return port_; }
     // http://host:port/path; path may carry a query. A host name other than 127.0.0.1 only
     // works through something that resolves it here (a test proxy).
@@ -82,11 +74,6 @@ public:
     // Computes each answer. Runs on the server thread: touch only thread-safe state from
     // it. The route's extra headers and delay still apply.
     void setHandler(const QString& path, Handler handler);
-
-    // One index page with `images` images and `linkedPages` links to pages holding
-    // `imagesPerPage` images each; every image path (and file name) is distinct.
-    Gallery addGallerySite(int images, int linkedPages, int imagesPerPage,
-                           const QString& prefix = QStringLiteral("/gallery"));
 
     // ---- what was asked
     QList<FixtureRequest> requests() const;
