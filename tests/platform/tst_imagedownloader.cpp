@@ -30,10 +30,11 @@ QByteArray readAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Everything in the folder, hidden files (a temporary download) included.
+// Everything in the folder, hidden files (a temporary download) and broken links included.
 QStringList listing(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                  QDir::NoDotAndDotDot);
 }
 
 } // namespace
@@ -71,32 +72,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");      // in the temporary folder
         QTest::addColumn<QByteArray>("stored"); // empty: the download fails
         QTest::addColumn<int>("requests");
-        const QByteArray none;
-        QTest::newRow("200") << "/a.bin"
-                             << ""
-                             << "img.gif" << binary() << 1;
-        QTest::newRow("existing file is kept") << "/a.gif"
-                                               << "file"
-                                               << "img.gif" << none << 0;
+        const auto row = [](const char* name, const char* src, const char* there, const char* file,
+                            const QByteArray& stored, int requests) {
+            QTest::newRow(name) << src << there << file << stored << requests;
+        };
+        row("200", "/a.bin", "", "img.gif", binary(), 1);
+        row("existing file is kept", "/a.gif", "file", "img.gif", {}, 0);
         // A link planted in the folder is neither written through nor replaced.
-        QTest::newRow("planted link is kept") << "/a.gif"
-                                              << "link"
-                                              << "img.gif" << none << 1;
-        QTest::newRow("404") << "/gone.gif"
-                             << ""
-                             << "img.gif" << none << 1;
-        QTest::newRow("never answers") << "/stall.gif"
-                                       << ""
-                                       << "img.gif" << none << 1;
-        QTest::newRow("dropped midway") << "/drop.bin"
-                                        << ""
-                                        << "img.gif" << none << 1;
-        QTest::newRow("local file") << "file:///etc/hostname"
-                                    << ""
-                                    << "img.gif" << none << 0;
-        QTest::newRow("missing folder") << "/a.gif"
-                                        << ""
-                                        << "missing/img.gif" << none << 0;
+        row("planted link is kept", "/a.gif", "link", "img.gif", {}, 0);
+        row("404", "/gone.gif", "", "img.gif", {}, 1);
+        row("never answers", "/stall.gif", "", "img.gif", {}, 1);
+        row("dropped midway", "/drop.bin", "", "img.gif", {}, 1);
+        row("local file", "file:///etc/hostname", "", "img.gif", {}, 0);
+        row("missing folder", "/a.gif", "", "missing/img.gif", {}, 0);
     }
     void download()
     {

@@ -16,6 +16,7 @@
 #include <QWebEngineCookieStore>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineView>
 #include <memory>
 
 using namespace brackenly;
@@ -392,6 +393,8 @@ private Q_SLOTS:
                 using BrowserPage::BrowserPage;
                 using BrowserPage::chooseFiles;
             } chooser(browser_->page()->profile());
+            QWebEngineView view; // the one that would show the engine's dialog
+            view.setPage(&chooser);
             chooser.setSilent(true);
             QCOMPARE(chooser.chooseFiles(QWebEnginePage::FileSelectOpen, {"/etc/passwd"}, {}),
                      QStringList());
