@@ -1,6 +1,7 @@
 #include "capturewindow.h"
 
 #include "browser.h"
+#include "runsaver.h"
 #include "harvesttexts.h"
 #include "imagedownload.h"
 #include "statuspacer.h"
@@ -62,9 +63,14 @@ void CaptureWindow::setCaptureStatus(const QString& text)
     SetStatusText(CaptureStatus, text);
 }
 
+void CaptureWindow::setRun(RunSaver* run)
+{
+    run_ = run;
+}
+
 bool CaptureWindow::saveOne(const QString& src, const QString& path)
 {
-    if (path.isEmpty() || QFileInfo::exists(path))
+    if (!run_ || run_->spent() || path.isEmpty() || QFileInfo::exists(path))
         return true;
     const QPointer<CaptureWindow> self(this);
     if (HarvestHost* first = firstWindow_.data())
@@ -73,7 +79,8 @@ bool CaptureWindow::saveOne(const QString& src, const QString& path)
     QCoreApplication::processEvents();
     if (!self)
         return false;
-    DownloadImageOnce(services_.downloader, src, path, ImgBrowser1);
+    if (run_)
+        run_->save(src, path, ImgBrowser1);
     return !self.isNull();
 }
 
@@ -81,7 +88,9 @@ bool CaptureWindow::prepareSaves(const QList<DomImage>& images, const QString& p
 {
     const QPointer<CaptureWindow> self(this);
     bool taken = true;
-    if (HarvestHost* first = firstWindow_.data())
+    if (!run_ || run_->spent())
+        taken = true; // nothing will be saved
+    else if (HarvestHost* first = firstWindow_.data())
         taken = PrepareImageDownloads(services_.downloader, images, first->saveFolder(),
                                       ImgBrowser1, prefix);
     if (whole)

@@ -13,6 +13,7 @@ class QStatusBar;
 namespace brackenly {
 
 class Browser;
+class RunSaver;
 
 // What the capture window and the capture pop-up windows share: a browser `ImgBrowser1`,
 // a one-line status bar `CaptureStatus`, and the first main window they report to.
@@ -30,6 +31,9 @@ public:
 
     QString captureStatus() const;
     HarvestHost* firstWindow() const { return firstWindow_.data(); }
+    // The run this window saves for; without one (or once its budget is spent) it saves
+    // nothing.
+    void setRun(RunSaver* run);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -46,6 +50,7 @@ protected:
 
     Services services_;
     QPointer<HarvestHost> firstWindow_;
+    QPointer<RunSaver> run_;
 
 private:
     QWidget* statusHolder_ = nullptr;

@@ -1,6 +1,7 @@
 #include "frmpopup.h"
 
 #include "browser.h"
+#include "runsaver.h"
 #include "harvesttexts.h"
 #include "imagenames.h"
 
@@ -22,6 +23,12 @@ frmPopup::frmPopup(const Services& services, HarvestHost* firstWindow, QWidget* 
 
 void frmPopup::ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QString&)
 {
+    // It saves for the run that opened it, and its first page only: a pop-up that navigates
+    // itself on and on writes nothing more.
+    if (pageDone_ || !run_ || !run_->inProgress())
+        return;
+    if (pDisp.isTop())
+        pageDone_ = true;
     try {
         const std::shared_ptr<Document> doc = pDisp.document();
         const QList<DomImage> images = doc->images();

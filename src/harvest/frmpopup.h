@@ -7,8 +7,8 @@ namespace brackenly {
 class FrameRef;
 
 // "Capture Popup Image": takes a pop-up that a page opened during an image-saving run,
-// saves its "http://" images and tells the first main window. Lives until the user
-// closes it.
+// saves the "http://" images of its first page while that run goes on (setRun) and tells
+// the first main window. Lives until the user closes it.
 class frmPopup : public CaptureWindow
 {
     Q_OBJECT
@@ -20,6 +20,8 @@ public:
 private:
     // False when this window was closed meanwhile.
     bool SavePopupImage(const QString& src, const QString& path);
+
+    bool pageDone_ = false; // its first top document has completed
 };
 
 } // namespace brackenly

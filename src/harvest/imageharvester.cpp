@@ -4,6 +4,7 @@
 #include "frmcapture.h"
 #include "harvesthost.h"
 #include "harvestrules.h"
+#include "runsaver.h"
 #include "harvesttexts.h"
 #include "imagedownload.h"
 #include "imagedownloader.h"
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QLocale>
 #include <QTimer>
 #include <QWidget>
 #include <chrono>
@@ -51,16 +53,32 @@ ImageHarvester::ImageHarvester(HarvestHost* host, const Services& services, QObj
 
 ImageHarvester::~ImageHarvester()
 {
-    // The capture window may be inside one of its own handlers further up the stack.
-    if (capture_) {
-        capture_->hide();
-        capture_->deleteLater();
-    }
+    if (run_)
+        run_->end();
+    if (!capture_)
+        return;
+    // The window goes during its run (a pop-up level window closed): the pages captured so
+    // far keep their images, as with a stop click. The capture window reports to the first
+    // window, which is still there, and may be inside one of its own handlers further up the
+    // stack: it saves and goes once control is back in the event loop.
+    capture_->hide();
+    if (run_)
+        run_->setParent(capture_);
+    const QPointer<frmCapture> capture = capture_;
+    QTimer::singleShot(0, capture, [capture] {
+        if (capture && capture->SaveCapturedImages() && capture)
+            capture->deleteLater();
+    });
 }
 
 frmCapture* ImageHarvester::captureWindow() const
 {
     return capture_.data();
+}
+
+RunSaver* ImageHarvester::currentRun() const
+{
+    return run_.data();
 }
 
 qint64 ImageHarvester::nowSeconds() const
@@ -83,6 +101,9 @@ void ImageHarvester::mnuSaveImage_Click()
         host_->setSaveImageCaption(kSavingImageText);
         host_->run().SavingImages = true;
         imageLinks_.clear();
+        run_ = new RunSaver(services_.downloader, services_.runFileBudget,
+                              services_.runByteBudget, this);
+        connect(run_, &RunSaver::budgetSpent, this, &ImageHarvester::onBudgetSpent);
         openCaptureWindow();
         refusal_.clear();
         ++runDepth_;
@@ -96,10 +117,13 @@ void ImageHarvester::mnuSaveImage_Click()
         timer2_->stop();
         timer3_->stop();
         unloadCaptureWindow();
+        if (!self)
+            return;
         if (host_) {
             host_->run().SavingImages = false;
             host_->setSaveImageCaption(kSaveImageText);
         }
+        endRun();
         Q_EMIT runFinished();
         if (self)
             tellRefusal();
@@ -110,6 +134,9 @@ void ImageHarvester::mnuSaveImage_Click()
         host_->setSaveImageCaption(kSaveImageText);
         if (host_->run().SavingImages) {
             host_->run().SavingImages = false;
+            // The image being fetched now is not waited for.
+            if (run_)
+                run_->abortDownloads();
             unloadCaptureWindow();
         }
     }
@@ -139,10 +166,40 @@ void ImageHarvester::tellRefusal()
                         PromptIcon::Exclamation);
 }
 
+void ImageHarvester::onBudgetSpent()
+{
+    if (host_)
+        host_->run().SavingImages = false;
+}
+
+void ImageHarvester::endRun()
+{
+    if (!run_)
+        return;
+    RunSaver* run = run_;
+    run_ = nullptr;
+    run->end();
+    const bool spent = run->spent();
+    const QLocale locale;
+    const QString text =
+        QStringLiteral("The image-saving run was stopped: one run saves at most %1 files and "
+                       "%2, and this one has saved %3 files (%4).")
+            .arg(run->fileBudget())
+            .arg(locale.formattedDataSize(run->byteBudget()))
+            .arg(run->files())
+            .arg(locale.formattedDataSize(run->bytes()));
+    // A save further up the stack may still hold it.
+    run->deleteLater();
+    // Told with a refusal's message, once the run has ended.
+    if (spent && refusal_.isEmpty())
+        refusal_ = text;
+}
+
 void ImageHarvester::openCaptureWindow()
 {
     unloadCaptureWindow();
     capture_ = new frmCapture(services_, host_->firstWindow());
+    capture_->setRun(run_);
     CenterForm(capture_);
     capture_->show();
     if (QWidget* window = host_->window())
@@ -227,7 +284,7 @@ void ImageHarvester::ScanForImages(const FrameRef& target)
     } else {
         HarvestDocument(doc, page);
     }
-    if (!saveCapturedImages())
+    if (!self || !saveCapturedImages())
         return;
     if (host_)
         SetStatusText(host_->statusPanel(2), QString(), true);
@@ -330,7 +387,7 @@ void ImageHarvester::ClickLink(Document& doc, const QString&, const DomLink& lin
 
 void ImageHarvester::SaveImage(const QString& src, const QString& path, Browser* page)
 {
-    if (path.isEmpty() || QFileInfo::exists(path))
+    if (!run_ || run_->spent() || path.isEmpty() || QFileInfo::exists(path))
         return;
     const QPointer<ImageHarvester> self(this);
     const QPointer<Browser> view(page);
@@ -338,7 +395,8 @@ void ImageHarvester::SaveImage(const QString& src, const QString& path, Browser*
     QCoreApplication::processEvents();
     if (!self)
         return;
-    DownloadImageOnce(services_.downloader, src, path, view.data());
+    if (run_)
+        run_->save(src, path, view.data());
 }
 
 void ImageHarvester::armTimeOut()
@@ -373,9 +431,10 @@ void ImageHarvester::Timer2_Timer()
         // timer ran) and is left once it has; its files are written while the next one loads.
         const QPointer<ImageHarvester> self(this);
         capture_->SaveCapturedImages([this, self, url] {
-            if (!self || !capture_ || !running())
+            // One deadline per link, armed when the run took the link up: when saving the
+            // last page used it up, the link's wait is over and its page is not loaded.
+            if (!self || !capture_ || !running() || host_->run().gbTimeOut)
                 return;
-            armTimeOut(); // the page's time runs from its navigation
             try {
                 capture_->ImgBrowser1->Navigate(url);
             } catch (const std::exception&) {

@@ -15,6 +15,7 @@ namespace brackenly {
 
 class Document;
 class HarvestHost;
+class RunSaver;
 class frmCapture;
 
 // The image-saving run of one main window: saves every image of the page shown, then
@@ -60,6 +61,8 @@ public:
     // A run is on the stack (it may be winding down).
     bool isRunning() const { return runDepth_ > 0; }
     frmCapture* captureWindow() const;
+    // The run in progress, which the capture pop-ups it opens save for; nullptr between runs.
+    RunSaver* currentRun() const;
     QTimer* Timer2() const { return timer2_; }
     QTimer* Timer3() const { return timer3_; }
 
@@ -87,6 +90,9 @@ private:
     void tellRefusal();
     void openCaptureWindow();
     void unloadCaptureWindow();
+    // The budget of the run ran out: the run winds down and says why when it has ended.
+    void onBudgetSpent();
+    void endRun();
 
     QPointer<HarvestHost> host_;
     Services services_;
@@ -94,6 +100,7 @@ private:
     QTimer* timer2_;
     QTimer* timer3_;
     QPointer<frmCapture> capture_;
+    QPointer<RunSaver> run_;
     QStringList imageLinks_;
     QStringList visitedLinks_;
     qint64 saveStartTime_ = 0;

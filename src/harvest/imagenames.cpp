@@ -19,7 +19,8 @@ QString GetFileName(const QString& strUrl)
 
 bool IsSafeImageFileName(const QString& name)
 {
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+    // A leading dot hides the file and covers "." and ".." (".bashrc", ".desktop" tricks).
+    if (name.isEmpty() || name.startsWith(QLatin1Char('.')))
         return false;
     for (const QChar c : name) {
         if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control)

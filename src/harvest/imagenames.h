@@ -9,8 +9,9 @@ namespace brackenly {
 // changed, so the name may well be unusable as a file name (see IsSafeImageFileName).
 QString GetFileName(const QString& strUrl);
 
-// True when name can only ever mean a plain file inside the image folder: not empty, not
-// "." or "..", no "/" or "\", no control character, at most 255 bytes in UTF-8.
+// True when name can only ever mean a plain, visible file inside the image folder: not
+// empty, not starting with ".", no "/" or "\", no control character, at most 255 bytes in
+// UTF-8.
 bool IsSafeImageFileName(const QString& name);
 
 // folder + separator + GetFileName(src), or "" when there is no folder or the name is not

@@ -80,6 +80,9 @@ public:
     FrameRef topFrame() { return FrameRef(this, {}); }
 
     void setNewWindowHandler(NewWindowHandler handler) { newWindowHandler_ = std::move(handler); }
+    // While the handler runs: whether the request came from a user's gesture (a click, a
+    // key) rather than from a script on its own.
+    bool newWindowUserInitiated() const { return newWindowUserInitiated_; }
 
 Q_SIGNALS:
     void BeforeNavigate2(const QString& url);
@@ -94,10 +97,15 @@ Q_SIGNALS:
 
 protected:
     // The engine's new-window request: nullptr blocks it (also when nobody handles it).
-    Browser* requestNewWindow() { return newWindowHandler_ ? newWindowHandler_() : nullptr; }
+    Browser* requestNewWindow(bool userInitiated = true)
+    {
+        newWindowUserInitiated_ = userInitiated;
+        return newWindowHandler_ ? newWindowHandler_() : nullptr;
+    }
 
 private:
     NewWindowHandler newWindowHandler_;
+    bool newWindowUserInitiated_ = true;
 };
 
 // Makes the browsers of every window, so windows run on the real engine or a double.
@@ -106,6 +114,9 @@ class BrowserFactory
 public:
     virtual ~BrowserFactory() = default;
     virtual Browser* create(QWidget* parent) = 0;
+    // The process proxy was just changed: every browser made here must use the new setting
+    // from its next request on. May wait on events (the windows stay responsive).
+    virtual void followProcessProxy() {}
 };
 
 } // namespace brackenly

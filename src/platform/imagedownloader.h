@@ -32,6 +32,9 @@ public:
         return false;
     }
 
+    // Ends the download into `path` in progress, if any: it stores nothing and returns false.
+    virtual void abort(const QString& path) { Q_UNUSED(path); }
+
     void setFolderRefusedHandler(FolderRefused handler) { folderRefused_ = std::move(handler); }
 
 protected:

@@ -1,12 +1,15 @@
 #include "networkimagedownloader.h"
 
 #include "browser.h"
+#include "imagecookies.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
+#include <QNetworkCookie>
 #include <QNetworkCookieJar>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -69,9 +72,11 @@ bool moveWithoutReplacing(const QString& from, const QString& to)
 #endif
 }
 
+} // namespace
+
 // The file a download is written to: a hidden, uniquely named file in the target folder,
 // removed again unless it was moved into place.
-class PartFile
+class NetworkImageDownloader::PartFile
 {
 public:
     explicit PartFile(const QString& folder)
@@ -154,6 +159,8 @@ private:
     bool committed_ = false;
 };
 
+namespace {
+
 bool isSuccess(const QNetworkReply& reply, const QUrl& url)
 {
     if (reply.error() != QNetworkReply::NoError)
@@ -165,43 +172,14 @@ bool isSuccess(const QNetworkReply& reply, const QUrl& url)
     return code >= 200 && code <= 299;
 }
 
-// Streams the answer into `part`; true when it arrived whole and the server said yes.
-bool fetchInto(QNetworkAccessManager& network, const QNetworkRequest& request, int timeoutMs,
-               PartFile& part)
+// The target of a redirect answer; an empty address when the answer is none.
+QUrl redirectTarget(const QNetworkReply& reply)
 {
-    std::unique_ptr<QNetworkReply> reply(network.get(request));
-    bool failed = false;
-    QEventLoop loop;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-
-    QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, [&] {
-        if (!failed && !part.write(reply->readAll())) {
-            failed = true; // a full disk or a folder gone: stop fetching what we cannot keep
-            reply->abort();
-        }
-    });
-    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
-        failed = true;
-        reply->abort();
-    });
-
-    deadline.start(timeoutMs);
-    if (!reply->isFinished())
-        loop.exec();
-    deadline.stop();
-    if (!reply->isFinished()) {
-        // The loop was ended from outside (the application is quitting).
-        failed = true;
-        reply->abort();
-    }
-    if (failed || !isSuccess(*reply, request.url()))
-        return false;
-    // A body cut short (Content-Length not reached, a chunk missing) ends in an error above;
-    // the reply's own Content-Length is not compared since after a redirect it may still
-    // be the redirect's.
-    return reply->bytesAvailable() == 0 || part.write(reply->readAll());
+    const int code = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (code != 301 && code != 302 && code != 303 && code != 307 && code != 308)
+        return {};
+    const QUrl location = reply.attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
+    return location.isEmpty() ? QUrl() : reply.url().resolved(location);
 }
 
 bool isWebScheme(const QString& scheme)
@@ -216,10 +194,18 @@ int defaultPort(const QUrl& url)
 
 } // namespace
 
+// A download in progress, as abort() reaches it.
+struct NetworkImageDownloader::Active
+{
+    bool aborted = false;
+    std::function<void()> stop; // ends the request in flight
+};
+
 NetworkImageDownloader::NetworkImageDownloader(QObject* parent)
     : QObject(parent), network_(new QNetworkAccessManager(this)), userAgent_(defaultUserAgent())
 {
-    network_->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+    // Redirects are followed here, hop by hop, with each hop's own cookies.
+    network_->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
 }
 
 NetworkImageDownloader::~NetworkImageDownloader() = default;
@@ -229,14 +215,33 @@ void NetworkImageDownloader::setTimeoutMs(int ms)
     timeoutMs_ = qMax(1, ms);
 }
 
+void NetworkImageDownloader::setMaxImageBytes(qint64 bytes)
+{
+    maxImageBytes_ = qMax<qint64>(1, bytes);
+}
+
 void NetworkImageDownloader::setCookieJar(QNetworkCookieJar* jar)
 {
-    network_->setCookieJar(jar);
+    // Kept apart from the network object: every request gets its cookies by hand.
+    if (jar)
+        jar->setParent(this);
+    if (cookieJar_ != jar)
+        delete cookieJar_;
+    cookieJar_ = jar;
 }
 
 QNetworkCookieJar* NetworkImageDownloader::cookieJar() const
 {
-    return network_->cookieJar();
+    return cookieJar_;
+}
+
+void NetworkImageDownloader::abort(const QString& path)
+{
+    if (Active* active = active_.value(path)) {
+        active->aborted = true;
+        if (active->stop)
+            active->stop();
+    }
 }
 
 bool NetworkImageDownloader::download(const QString& src, const QString& path, Browser* page)
@@ -245,26 +250,40 @@ bool NetworkImageDownloader::download(const QString& src, const QString& path, B
     if (!isFetchable(url))
         return false;
     const QFileInfo target(path);
-    if (path.isEmpty() || target.fileName().isEmpty() || occupied(path))
+    if (path.isEmpty() || target.fileName().isEmpty() || occupied(path) || active_.contains(path))
         return false;
     const QString folder = target.absolutePath();
     if (!QFileInfo(folder).isDir())
         return false;
 
+    Active active;
+    active_.insert(path, &active);
+    struct Release
+    {
+        QHash<QString, Active*>& active;
+        const QString& path;
+        ~Release() { active.remove(path); }
+    } release{active_, path};
+
     // The page may be closed while the engine or the network is waited for.
     const QPointer<Browser> livePage(page);
+    // The address of the page showing the image, which its cookies and Referer go by; none
+    // when no page asked (then it is like an address typed by the user).
+    std::optional<QUrl> pageUrl;
     if (livePage) {
+        pageUrl = pageAddress(livePage.data());
         QByteArray bytes;
         if (livePage == preparedPage_)
             bytes = prepared_.take(src);
         if (bytes.isEmpty() && cachedBytes_) {
             try {
-                bytes = cachedBytes_(livePage.data(), {src}, std::numeric_limits<qint64>::max())
-                            .value(src);
+                bytes = cachedBytes_(livePage.data(), {src}, maxImageBytes_).value(src);
             } catch (const std::exception&) {
                 bytes.clear();
             }
         }
+        if (active.aborted || bytes.size() > maxImageBytes_)
+            return false;
         // An empty answer is no image: storing it would block the real one for good.
         if (!bytes.isEmpty()) {
             PartFile part(folder);
@@ -276,23 +295,117 @@ bool NetworkImageDownloader::download(const QString& src, const QString& path, B
             return false;
     }
 
-    QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setMaximumRedirectsAllowed(MaxRedirects);
-    request.setHeader(QNetworkRequest::UserAgentHeader, userAgent_);
-    request.setRawHeader("Accept", kAccept);
-    const QByteArray referer = pageReferer(livePage.data(), url);
-    if (!referer.isEmpty())
-        request.setRawHeader("Referer", referer);
-
     // Made before the request: a folder that takes no files costs no request.
     PartFile part(folder);
     if (!part.isOpen())
         return refused(part.refusal(), folder);
-    if (!fetchInto(*network_, request, timeoutMs_, part) || part.size() == 0)
+    if (!fetchInto(url, pageUrl, part, active) || part.size() == 0)
         return refused(part.refusal(), folder);
     return part.commit(path) || refused(part.refusal(), folder);
+}
+
+bool NetworkImageDownloader::fetchInto(QUrl url, const std::optional<QUrl>& pageUrl, PartFile& part,
+                                       Active& active)
+{
+    const QDeadlineTimer deadline(timeoutMs_);
+    for (int hop = 0; hop <= MaxRedirects; ++hop) {
+        const QNetworkRequest request = makeRequest(url, pageUrl);
+        std::unique_ptr<QNetworkReply> reply(network_->get(request));
+        bool failed = false;
+        bool redirect = false;
+        QEventLoop loop;
+        QTimer timer;
+        timer.setSingleShot(true);
+        const auto fail = [&] {
+            failed = true;
+            reply->abort();
+        };
+        active.stop = fail;
+        QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, &loop, [&] {
+            redirect = !redirectTarget(*reply).isEmpty();
+            // Announced too big: not a byte more of it is fetched.
+            const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+            if (!redirect && length.isValid() && length.toLongLong() > maxImageBytes_)
+                fail();
+        });
+        QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, [&] {
+            if (failed)
+                return;
+            const QByteArray bytes = reply->readAll();
+            if (redirect)
+                return; // a redirect's own body is not the image
+            // Too big, or a full disk or a folder gone: stop fetching what we cannot keep.
+            if (part.size() + bytes.size() > maxImageBytes_ || !part.write(bytes))
+                fail();
+        });
+        QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        QObject::connect(&timer, &QTimer::timeout, &loop, fail);
+        timer.start(int(qMax<qint64>(1, deadline.remainingTime())));
+        if (!reply->isFinished())
+            loop.exec();
+        timer.stop();
+        active.stop = nullptr;
+        if (!reply->isFinished())
+            fail(); // the loop was ended from outside (the application is quitting)
+        if (failed || active.aborted)
+            return false;
+        keepCookies(*reply, url, pageUrl);
+        const QUrl next = redirectTarget(*reply);
+        if (next.isEmpty()) {
+            if (!isSuccess(*reply, url))
+                return false;
+            // A body cut short (Content-Length not reached, a chunk missing) ends in an error
+            // above.
+            const QByteArray rest = reply->readAll();
+            return rest.isEmpty() ||
+                   (part.size() + rest.size() <= maxImageBytes_ && part.write(rest));
+        }
+        // As the engine: never from https down to http, never to anything but the web.
+        const bool downgrade =
+            url.scheme() == QLatin1String("https") && next.scheme() != QLatin1String("https");
+        if (downgrade || !isWebScheme(next.scheme()) || next.host().isEmpty())
+            return false;
+        url = next;
+    }
+    return false;
+}
+
+QNetworkRequest NetworkImageDownloader::makeRequest(const QUrl& url,
+                                                    const std::optional<QUrl>& pageUrl) const
+{
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
+    // Only the cookies chosen below go out, and answers' cookies go nowhere by themselves.
+    request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
+    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+    request.setHeader(QNetworkRequest::UserAgentHeader, userAgent_);
+    request.setRawHeader("Accept", kAccept);
+    if (pageUrl) {
+        const QByteArray referer = refererFor(*pageUrl, url);
+        if (!referer.isEmpty())
+            request.setRawHeader("Referer", referer);
+    }
+    if (cookieJar_ && isWebScheme(url.scheme())) {
+        const bool sameSite = !pageUrl || IsSameSite(*pageUrl, url);
+        const QList<QNetworkCookie> cookies =
+            CookiesForImage(cookieJar_->cookiesForUrl(url), sameSite);
+        if (!cookies.isEmpty())
+            request.setHeader(QNetworkRequest::CookieHeader, QVariant::fromValue(cookies));
+    }
+    return request;
+}
+
+void NetworkImageDownloader::keepCookies(const QNetworkReply& reply, const QUrl& url,
+                                         const std::optional<QUrl>& pageUrl)
+{
+    // An image of another site must not change the user's session on that site.
+    if (!cookieJar_ || (pageUrl && !IsSameSite(*pageUrl, url)))
+        return;
+    const auto cookies =
+        reply.header(QNetworkRequest::SetCookieHeader).value<QList<QNetworkCookie>>();
+    if (!cookies.isEmpty())
+        cookieJar_->setCookiesFromUrl(cookies, url);
 }
 
 bool NetworkImageDownloader::refused(const QString& reason, const QString& folder) const
@@ -324,18 +437,15 @@ bool NetworkImageDownloader::prepare(const QStringList& srcs, Browser* page)
                        [this](const QString& src) { return prepared_.contains(src); });
 }
 
-QByteArray NetworkImageDownloader::pageReferer(Browser* page, const QUrl& target) const
+QUrl NetworkImageDownloader::pageAddress(Browser* page)
 {
-    if (!page)
-        return {};
     try {
         const std::shared_ptr<Document> document = page->document();
-        return document ? refererFor(QUrl(document->url()), target) : QByteArray();
+        return document ? QUrl(document->url()) : QUrl();
     } catch (const std::exception&) {
         return {};
     }
 }
-
 bool NetworkImageDownloader::isFetchable(const QUrl& url)
 {
     if (!url.isValid())

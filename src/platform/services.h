@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 namespace brackenly {
 
@@ -23,6 +24,10 @@ struct Services
     QString programFolder;
     // Timer3: how long an image-saving run waits for a capture window or pop-up.
     int captureTimeoutMs = 50000;
+    // What one image-saving run may store at most, counting its capture windows; a hostile
+    // site must not fill the disk. The per-image cap is the downloader's own.
+    int runFileBudget = 10000;
+    qint64 runByteBudget = qint64(2) * 1024 * 1024 * 1024;
 };
 
 } // namespace brackenly

@@ -1,5 +1,6 @@
 #include "frmproxy.h"
 
+#include "browser.h"
 #include "prompt.h"
 #include "proxyaddress.h"
 #include "proxylist.h"
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 
 namespace brackenly {
@@ -106,7 +108,14 @@ void frmProxy::cmdOK_Click()
 {
     const bool useProxy = chkUseProxy->isChecked();
     const ProxySetting setting = MakeProxySetting(useProxy, txtIP->text(), txtPort->text());
-    if (SetProcessProxy(setting))
+    const bool applied = SetProcessProxy(setting);
+    // The next request of any page must go by the new setting, not only a later one.
+    const QPointer<frmProxy> self(this);
+    if (applied && services_.browsers)
+        services_.browsers->followProcessProxy();
+    if (!self)
+        return;
+    if (applied)
         tell(useProxy ? kUpdatedText : kClearedText, kMessageTitle, PromptIcon::Information);
     else
         tell(kFailedText, kMessageTitle, PromptIcon::Exclamation);

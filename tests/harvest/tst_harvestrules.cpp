@@ -33,7 +33,8 @@ void tst_HarvestRules::fileName_data()
     row("plain path", "http://h/a/b/pic.gif", "pic.gif", true);
     row("query", "http://h/show.php?id=12&size=big", "id_12&size_big.jpg", true);
     row("second ? kept", "http://h/s?a=1?b=2", "a_1?b_2.jpg", true);
-    row("empty query", "http://h/x.php?", ".jpg", true);
+    row("empty query: hidden", "http://h/x.php?", ".jpg", false);
+    row("hidden file", "http://h/.bashrc", ".bashrc", false);
     row("slash in query", "http://h/get?f=a/b.png", "b.png", true);
     row("no slash", "pic.gif", "pic.gif", true);
     row("percent kept", "http://h/my%20pic%2F1.jpg", "my%20pic%2F1.jpg", true);

@@ -1,5 +1,6 @@
 #include "harvestrig.h"
 #include "runprogress.h"
+#include "scriptedprompt.h"
 
 #include <QProgressBar>
 #include <QTest>
@@ -27,6 +28,14 @@ private Q_SLOTS:
     void popupRouting();
     void progressBar_data();
     void progressBar();
+    void runBudget_data();
+    void runBudget();
+    void stopAbortsTheDownload();
+    void popupSavesItsRunsFirstPage_data();
+    void popupSavesItsRunsFirstPage();
+    void unrequestedPopupsAreCapped();
+    void windowClosedMidRunKeepsCapturedPage();
+    void oneDeadlinePerLink();
 };
 
 void tst_ImageHarvester::scanOrderAndSecondRun()
@@ -385,6 +394,170 @@ void tst_ImageHarvester::progressBar()
     QCOMPARE(samples, seen);
     QVERIFY(bar.isHidden());
     QCOMPARE(bar.value(), bar.maximum());
+}
+
+void tst_ImageHarvester::runBudget_data()
+{
+    QTest::addColumn<int>("files");
+    QTest::addColumn<qint64>("bytes"); // a saved file holds its 17-byte address
+    QTest::addColumn<QStringList>("saved");
+    const qint64 plenty = 1 << 20;
+    QTest::newRow("within budget")
+        << 10 << plenty << QStringList{"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg"};
+    QTest::newRow("files, capture pages counted")
+        << 3 << plenty << QStringList{"a.jpg", "b.jpg", "c.jpg"};
+    QTest::newRow("bytes") << 10 << qint64(34) << QStringList{"a.jpg", "b.jpg"};
+}
+
+void tst_ImageHarvester::runBudget()
+{
+    QFETCH(int, files);
+    QFETCH(qint64, bytes);
+    QFETCH(QStringList, saved);
+    HarvestRig rig;
+    ScriptedPrompt& prompt = rig.host.prompts;
+    prompt.setDefaultAnswer(PromptAnswer::Ok);
+    Services services = rig.services;
+    services.runFileBudget = files;
+    services.runByteBudget = bytes;
+    auto* harvester = new ImageHarvester(&rig.host, services, rig.host.window());
+    rig.addPage("http://site/one.html", {"c.jpg", "d.jpg"});
+    rig.addPage("http://site/two.html", {"e.jpg"});
+    auto doc = rig.show("http://site/index.html");
+    doc->addImage("a.jpg");
+    doc->addImage("b.jpg");
+    doc->addLink("one.html");
+    doc->addLink("two.html");
+    harvester->mnuSaveImage_Click();
+    QCOMPARE(rig.files(), saved);
+    // Told once, after the run has ended.
+    QCOMPARE(prompt.texts().size(), saved.size() < 5 ? 1 : 0);
+    QCOMPARE(rig.host.caption, kSaveImageText);
+    QVERIFY(!rig.host.state.SavingImages);
+}
+
+void tst_ImageHarvester::stopAbortsTheDownload()
+{
+    // Holds each download until it is aborted (or 5 s pass).
+    struct StallingDownloader : RecordingDownloader
+    {
+        bool download(const QString&, const QString& path, Browser*) override
+        {
+            return !QTest::qWaitFor([&] { return aborted.contains(path); }, 5000);
+        }
+        void abort(const QString& path) override { aborted << path; }
+        QStringList aborted;
+    } downloader;
+    HarvestRig rig;
+    rig.services.downloader = &downloader;
+    auto* harvester = new ImageHarvester(&rig.host, rig.services, rig.host.window());
+    qint64 now = 0;
+    harvester->setClock([&now] { return now; });
+    rig.show("http://site/index.html")->addImage("big.jpg");
+    QTimer::singleShot(20, [&] {
+        now = 5000;
+        harvester->mnuSaveImage_Click();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    harvester->mnuSaveImage_Click();
+    QCOMPARE(downloader.aborted, QStringList{rig.dir.filePath("big.jpg")});
+    QVERIFY(clock.elapsed() < 4000);
+    QCOMPARE(rig.host.caption, kSaveImageText);
+}
+
+void tst_ImageHarvester::popupSavesItsRunsFirstPage_data()
+{
+    // When the pop-up loads a second page: right after its first, or during a later run.
+    QTest::addColumn<bool>("laterRun");
+    QTest::newRow("same run") << false;
+    QTest::newRow("later run") << true;
+}
+
+void tst_ImageHarvester::popupSavesItsRunsFirstPage()
+{
+    QFETCH(bool, laterRun);
+    HarvestRig rig(150);
+    rig.addPage("http://site/pop.html", {"pop.jpg"});
+    rig.addPage("http://site/next.html", {"next.jpg"});
+    auto doc = rig.show("http://site/index.html");
+    QPointer<FakeBrowser> popup;
+    doc->onClick(doc->addLink("javascript:pop()"), [&] {
+        if (popup)
+            return; // the later run's click
+        popup = qobject_cast<FakeBrowser*>(rig.main.requestWindow());
+        popup->load(rig.pages["http://site/pop.html"]());
+        if (!laterRun)
+            popup->load(rig.pages["http://site/next.html"]());
+    });
+    rig.click();
+    QVERIFY(popup);
+    if (laterRun) {
+        // The later run waits on a page that never completes meanwhile.
+        doc->addLink("http://site/silent.html");
+        QTimer::singleShot(20, [&] { popup->load(rig.pages["http://site/next.html"]()); });
+        rig.click();
+    }
+    QCOMPARE(rig.files(), QStringList{"pop.jpg"});
+}
+
+void tst_ImageHarvester::unrequestedPopupsAreCapped()
+{
+    HarvestRig rig;
+    auto* level = new FakeBrowser;
+    rig.host.levelBrowser = level;
+    for (int i = 0; i < 25; ++i)
+        rig.main.requestWindow(false);
+    QCOMPARE(rig.host.levelWindows, 20);
+    QCOMPARE(rig.host.panelText(3), QString("5 Pop-up is blocked"));
+    QCOMPARE(rig.main.requestWindow(true), level); // a click still opens one
+    delete level;                                  // the windows closed: room again
+    rig.host.levelBrowser = new FakeBrowser(rig.host.window());
+    QVERIFY(rig.main.requestWindow(false));
+}
+
+void tst_ImageHarvester::windowClosedMidRunKeepsCapturedPage()
+{
+    HarvestRig rig;
+    rig.addPage("http://site/one.html", {"one.jpg"});
+    auto doc = rig.show("http://site/index.html");
+    doc->addLink("one.html");
+    doc->addLink("http://site/silent.html");
+    // The window goes while the run waits, right after the capture window took a page.
+    rig.onLoaded = [&](const QString& url) {
+        if (url.endsWith("one.html"))
+            delete std::exchange(rig.harvester, nullptr);
+    };
+    auto* harvester = rig.harvester;
+    harvester->mnuSaveImage_Click();
+    QVERIFY(QTest::qWaitFor([&] { return !rig.files().isEmpty(); }, 2000));
+    QCOMPARE(rig.files(), QStringList{"one.jpg"});
+}
+
+void tst_ImageHarvester::oneDeadlinePerLink()
+{
+    HarvestRig rig;
+    rig.downloader.needsPage = true; // the last page's files are written before moving on
+    rig.downloader.onDownload = [](const QString&) { QTest::qWait(150); };
+    rig.addPage("http://site/one.html", {"one.jpg"});
+    rig.addPage("http://site/two.html", {"two.jpg"});
+    auto doc = rig.show("http://site/index.html");
+    doc->addLink("one.html");
+    doc->addLink("two.html");
+    int leftAtSecond = -1;
+    rig.browsers.onCreate = [&](FakeBrowser* b) {
+        b->onNavigate = [&rig, &leftAtSecond, b = QPointer<FakeBrowser>(b)](const QString& url) {
+            rig.navigations << url;
+            if (url.endsWith("two.html"))
+                leftAtSecond = rig.harvester->Timer3()->remainingTime();
+            rig.loadLater(b, url);
+        };
+    };
+    rig.click();
+    // The link's deadline ran while the first page's file was written.
+    QVERIFY2(leftAtSecond >= 0 && leftAtSecond <= 5000 - 150,
+             qPrintable(QString::number(leftAtSecond)));
+    QCOMPARE(rig.files(), QStringList({"one.jpg", "two.jpg"}));
 }
 
 QTEST_MAIN(tst_ImageHarvester)

@@ -77,6 +77,7 @@ private Q_SLOTS:
     void initTestCase();
     void runsEndAndStayInTheFolder_data();
     void runsEndAndStayInTheFolder();
+    void popupStormWithoutBlocking();
 
 private:
     FixtureServer server_;
@@ -282,6 +283,27 @@ void tst_HostilePages::runsEndAndStayInTheFolder()
     QVERIFY(waitUntil([&] { return w->strLastUrl == next; }, 15000));
     // The fill that lost its renderer never sent the form, up to the very end.
     QCOMPARE(server_.requestCount("/fill/send.cgi"), 0);
+}
+
+// "Block pop-up window" unchecked: a page opening windows in a loop gets 20 of them, the rest
+// are blocked and counted.
+void tst_HostilePages::popupStormWithoutBlocking()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("session"));
+    WebEngineBrowserFactory browsers;
+    ScriptedPrompt prompt;
+    Services services;
+    services.browsers = &browsers;
+    services.prompt = &prompt;
+    services.programFolder = dir.path();
+    BrowserApp app(services);
+    frmBrowser* w = app.startFirstWindow();
+    w->txtUrl->setText(server_.url("/storm/index.html").toString());
+    w->cmdPlayback_Click();
+    QVERIFY(
+        waitUntil([&] { return w->statusPanel(3)->text().section(' ', 0, 0).toInt() > 3; }, 30000));
+    QCOMPARE(app.windows().size(), 21);
 }
 
 QTEST_MAIN(tst_HostilePages)

@@ -5,11 +5,13 @@
 #include "fakebrowser.h"
 #include "fakedocument.h"
 #include "fixtureserver.h"
+#include "imagecookies.h"
 #include "networkimagedownloader.h"
 
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QNetworkCookieJar>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,6 +20,8 @@
 using namespace brackenly;
 
 namespace {
+
+constexpr qint64 kCap = 100000;
 
 QByteArray binary()
 {
@@ -55,6 +59,10 @@ private Q_SLOTS:
         server_.setStatus("/gone.gif", 404);
         server_.stall("/stall.gif");
         server_.dropMidway("/drop.bin", binary());
+        server_.addResource("/big.bin", QByteArray(kCap + 1, 'b'), "application/octet-stream");
+        server_.addImage("/ck.gif");
+        server_.addHeader("/ck.gif", "Set-Cookie", "new=2; Path=/");
+        server_.addRedirect("/away.gif", server_.url("/ck.gif", "localhost").toString());
     }
     void init()
     {
@@ -63,6 +71,7 @@ private Q_SLOTS:
             QVERIFY(QFile::remove(dir_.filePath(name)));
         downloader_ = std::make_unique<NetworkImageDownloader>();
         downloader_->setTimeoutMs(600);
+        downloader_->setMaxImageBytes(kCap);
     }
 
     void download_data()
@@ -83,6 +92,7 @@ private Q_SLOTS:
         row("404", "/gone.gif", "", "img.gif", {}, 1);
         row("never answers", "/stall.gif", "", "img.gif", {}, 1);
         row("dropped midway", "/drop.bin", "", "img.gif", {}, 1);
+        row("over the byte cap", "/big.bin", "", "img.gif", {}, 1);
         row("local file", "file:///etc/hostname", "", "img.gif", {}, 0);
         row("missing folder", "/a.gif", "", "missing/img.gif", {}, 0);
     }
@@ -216,6 +226,88 @@ private Q_SLOTS:
                                       page.isEmpty() ? nullptr : &browser));
         QCOMPARE(QString::fromLatin1(server_.requestsFor("/a.gif").value(0).header("Referer")),
                  sent.replace("~", origin));
+    }
+    void abortEndsTheDownload()
+    {
+        downloader_->setTimeoutMs(20000);
+        const QString path = dir_.filePath("img.gif");
+        QTimer::singleShot(100, [&] { downloader_->abort(path); });
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!downloader_->download(server_.url("/stall.gif").toString(), path, nullptr));
+        QVERIFY(clock.elapsed() < 10000);
+        QCOMPARE(listing(dir_.path()), QStringList());
+    }
+    void sites_data()
+    {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<bool>("same");
+        QTest::newRow("subdomains") << "http://a.example.com/x"
+                                    << "http://b.c.example.com/" << true;
+        QTest::newRow("public suffix") << "http://a.co.uk/"
+                                       << "http://b.co.uk/" << false;
+        QTest::newRow("scheme") << "http://example.com/"
+                                << "https://example.com/" << false;
+        QTest::newRow("IP addresses") << "http://10.0.0.1/"
+                                      << "http://10.0.0.2/" << false;
+        QTest::newRow("name and address") << "http://localhost/"
+                                          << "http://127.0.0.1/" << false;
+    }
+    void sites()
+    {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(bool, same);
+        QCOMPARE(IsSameSite(QUrl(a), QUrl(b)), same);
+    }
+    // A cookie of the image's host in the jar, and one the image's answer sets.
+    void cookiesAsTheEngineSends_data()
+    {
+        QTest::addColumn<QString>("pageHost"); // "": no page asked
+        QTest::addColumn<QString>("path");     // on 127.0.0.1; /away.gif goes on to localhost
+        QTest::addColumn<QString>("cookie");
+        QTest::addColumn<bool>("sent");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("no page") << ""
+                                 << "/ck.gif"
+                                 << "s=1; SameSite=Strict" << true << true;
+        QTest::newRow("same site") << "127.0.0.1"
+                                   << "/ck.gif"
+                                   << "s=1; SameSite=Strict" << true << true;
+        QTest::newRow("other site, Strict") << "localhost"
+                                            << "/ck.gif"
+                                            << "s=1; SameSite=Strict" << false << false;
+        QTest::newRow("other site, Lax") << "localhost"
+                                         << "/ck.gif"
+                                         << "s=1; SameSite=Lax" << false << false;
+        QTest::newRow("other site, unmarked") << "localhost"
+                                              << "/ck.gif"
+                                              << "s=1" << false << false;
+        QTest::newRow("redirected to another site") << "127.0.0.1"
+                                                    << "/away.gif"
+                                                    << "s=1; SameSite=Lax" << false << false;
+    }
+    void cookiesAsTheEngineSends()
+    {
+        QFETCH(QString, pageHost);
+        QFETCH(QString, path);
+        QFETCH(QString, cookie);
+        QFETCH(bool, sent);
+        QFETCH(bool, kept);
+        const QUrl image = server_.url("/ck.gif", path == "/ck.gif" ? "127.0.0.1" : "localhost");
+        auto* jar = new QNetworkCookieJar;
+        jar->setCookiesFromUrl(QNetworkCookie::parseCookies(cookie.toUtf8()), image);
+        downloader_->setCookieJar(jar);
+        FakeBrowser page;
+        page.setDocument(FakeDocument::create(server_.url("/page.html", pageHost).toString()));
+
+        QVERIFY(downloader_->download(server_.url(path).toString(), dir_.filePath("ck.gif"),
+                                      pageHost.isEmpty() ? nullptr : &page));
+
+        QCOMPARE(server_.requestsFor("/ck.gif").value(0).header("Cookie"),
+                 sent ? QByteArray("s=1") : QByteArray());
+        QCOMPARE(jar->cookiesForUrl(image).size(), kept ? 2 : 1);
     }
     void folderOpener_data()
     {

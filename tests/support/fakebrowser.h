@@ -60,7 +60,7 @@ public:
     // CommandStateChange(2, available), only when the state changes.
     void setBackAvailable(bool available);
     // The engine's new-window request: what the window's NewWindow2 handler answers.
-    Browser* requestWindow() { return requestNewWindow(); }
+    Browser* requestWindow(bool userInitiated = true) { return requestNewWindow(userInitiated); }
 
 private:
     QPointer<QWidget> widget_;

@@ -4,6 +4,7 @@
 
 #include <QAuthenticator>
 #include <QWebEngineCertificateError>
+#include <QWebEngineNewWindowRequest>
 #include <QWebEngineScriptCollection>
 
 namespace brackenly {
@@ -34,16 +35,19 @@ BrowserPage::BrowserPage(QWebEngineProfile* profile, QObject* parent)
                     refused.rejectCertificate();
                 }
             });
+    // New windows come here rather than through createWindow, which is not told whether a
+    // user's gesture asked for the window. Unhandled, the request is blocked.
+    connect(this, &QWebEnginePage::newWindowRequested, this,
+            [this](QWebEngineNewWindowRequest& request) {
+                if (QWebEnginePage* page =
+                        newWindow_ ? newWindow_(request.isUserInitiated()) : nullptr)
+                    request.openIn(page);
+            });
     connect(this, &QWebEnginePage::featurePermissionRequested, this,
             [this](const QUrl& origin, Feature feature) {
                 if (silent_)
                     setFeaturePermission(origin, feature, PermissionDeniedByUser);
             });
-}
-
-QWebEnginePage* BrowserPage::createWindow(WebWindowType)
-{
-    return newWindow_ ? newWindow_() : nullptr;
 }
 
 void BrowserPage::javaScriptAlert(const QUrl& securityOrigin, const QString& msg)

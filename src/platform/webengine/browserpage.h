@@ -12,7 +12,8 @@ class BrowserPage : public QWebEnginePage
 {
     Q_OBJECT
 public:
-    using NewWindowProvider = std::function<QWebEnginePage*()>;
+    // Told whether a user's gesture asked for the window.
+    using NewWindowProvider = std::function<QWebEnginePage*(bool userInitiated)>;
 
     explicit BrowserPage(QWebEngineProfile* profile, QObject* parent = nullptr);
 
@@ -28,7 +29,6 @@ Q_SIGNALS:
     void navigationStarting(const QUrl& url, bool isMainFrame);
 
 protected:
-    QWebEnginePage* createWindow(WebWindowType type) override;
     void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;
     bool javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) override;
     bool javaScriptPrompt(const QUrl& securityOrigin, const QString& msg,

@@ -86,7 +86,8 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent) : Browser(parent)
     view_->setPage(page_);
     runner_ = new ScriptRunner(page_, HelperScript::worldId, this);
 
-    page_->setNewWindowProvider([this] { return pageForNewWindow(); });
+    page_->setNewWindowProvider(
+        [this](bool userInitiated) { return pageForNewWindow(userInitiated); });
     connect(page_, &BrowserPage::helperMessage, this, &WebEngineBrowser::onHelperMessage);
     connect(page_, &BrowserPage::navigationStarting, this, [this](const QUrl& url, bool) {
         const QString text = url.toString(QUrl::FullyEncoded);
@@ -281,9 +282,9 @@ void WebEngineBrowser::queueWrite(const QJsonObject& write)
     writes_.append(write);
 }
 
-QWebEnginePage* WebEngineBrowser::pageForNewWindow()
+QWebEnginePage* WebEngineBrowser::pageForNewWindow(bool userInitiated)
 {
-    Browser* target = requestNewWindow();
+    Browser* target = requestNewWindow(userInitiated);
     if (!target)
         return nullptr;
     auto* other = qobject_cast<WebEngineBrowser*>(target);

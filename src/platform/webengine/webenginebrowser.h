@@ -83,7 +83,7 @@ public:
     bool hasQueuedWrites() const { return !writes_.isEmpty(); }
 
 private:
-    QWebEnginePage* pageForNewWindow();
+    QWebEnginePage* pageForNewWindow(bool userInitiated);
     void onHelperMessage(const QJsonObject& message);
     void onLoadStarted();
     void onLoadFinished(bool ok);

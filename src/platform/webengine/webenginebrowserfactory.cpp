@@ -1,5 +1,7 @@
 #include "webenginebrowserfactory.h"
 
+#include "proxysettle.h"
+#include "sharedprofile.h"
 #include "webenginebrowser.h"
 
 namespace brackenly {
@@ -7,6 +9,11 @@ namespace brackenly {
 Browser* WebEngineBrowserFactory::create(QWidget* parent)
 {
     return new WebEngineBrowser(parent);
+}
+
+void WebEngineBrowserFactory::followProcessProxy()
+{
+    SettleEngineProxy(sharedProfile());
 }
 
 } // namespace brackenly

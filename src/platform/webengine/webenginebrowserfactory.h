@@ -9,6 +9,7 @@ class WebEngineBrowserFactory : public BrowserFactory
 {
 public:
     Browser* create(QWidget* parent) override;
+    void followProcessProxy() override;
 };
 
 } // namespace brackenly

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+namespace brackenly {
+
+class Browser;
+class ImageDownloader;
+
+// One image-saving run as everything that saves for it sees it: the main window, its
+// capture window and the capture pop-ups it opened. It counts what the run stored against
+// the run's budget, knows the run's downloads in progress (a stop aborts them) and whether
+// the run still goes on. Windows that outlive the run hold it by QPointer.
+class RunSaver : public QObject
+{
+    Q_OBJECT
+public:
+    RunSaver(ImageDownloader* downloader, int fileBudget, qint64 byteBudget,
+               QObject* parent = nullptr);
+
+    // Downloads src into path for this run (DownloadImageOnce). Stores nothing once the
+    // budget is spent; the first save asked for past it spends it (budgetSpent).
+    bool save(const QString& src, const QString& path, Browser* page);
+    // Ends the run's downloads in progress; they store nothing.
+    void abortDownloads();
+    // The run has ended (its pages may still be saved, its pop-ups save nothing more).
+    void end() { ended_ = true; }
+    bool inProgress() const { return !ended_ && !spent_; }
+    bool spent() const { return spent_; }
+
+    int files() const { return files_; }
+    qint64 bytes() const { return bytes_; }
+    int fileBudget() const { return fileBudget_; }
+    qint64 byteBudget() const { return byteBudget_; }
+
+Q_SIGNALS:
+    void budgetSpent();
+
+private:
+    ImageDownloader* downloader_;
+    int fileBudget_;
+    qint64 byteBudget_;
+    int files_ = 0;
+    qint64 bytes_ = 0;
+    bool spent_ = false;
+    bool ended_ = false;
+    QStringList inFlight_;
+};
+
+} // namespace brackenly
