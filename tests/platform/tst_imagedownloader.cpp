@@ -10,6 +10,7 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QNetworkCookieJar>
 #include <QRegularExpression>
