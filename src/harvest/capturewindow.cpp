@@ -62,10 +62,19 @@ void CaptureWindow::setCaptureStatus(const QString& text)
     SetStatusText(CaptureStatus, text);
 }
 
-bool CaptureWindow::saveOne(const QString& src, const QString& path)
+bool CaptureWindow::saveOne(const QString& src, const QString& path, const QString& frame,
+                            const QString& via)
 {
-    if (path.isEmpty() || QFileInfo::exists(path))
+    const auto report = [this, &frame, &via](ImageOutcome outcome) {
+        outcome.frame = frame;
+        outcome.via = via;
+        if (HarvestHost* first = firstWindow_.data())
+            ReportImage(first->run(), outcome);
+    };
+    if (auto unneeded = UnneededDownload(src, path)) {
+        report(*unneeded);
         return true;
+    }
     const QPointer<CaptureWindow> self(this);
     if (HarvestHost* first = firstWindow_.data())
         SetStatusText(first->statusPanel(2), kSavingPrefix + src);
@@ -73,8 +82,18 @@ bool CaptureWindow::saveOne(const QString& src, const QString& path)
     QCoreApplication::processEvents();
     if (!self)
         return false;
-    DownloadImageOnce(services_.downloader, src, path, ImgBrowser1);
-    return !self.isNull();
+    const ImageOutcome outcome = DownloadImageOutcome(services_.downloader, src, path, ImgBrowser1);
+    if (!self)
+        return false;
+    report(outcome);
+    return true;
+}
+
+void CaptureWindow::reportSkipped(const QString& src, const QString& frame, const QString& via,
+                                  const QString& reason)
+{
+    if (HarvestHost* first = firstWindow_.data())
+        ReportImage(first->run(), {frame, via, src, {}, ImageOutcome::Status::Skipped, reason});
 }
 
 bool CaptureWindow::prepareSaves(const QList<DomImage>& images, const QString& prefix, bool* whole)

@@ -20,20 +20,27 @@ frmPopup::frmPopup(const Services& services, HarvestHost* firstWindow, QWidget* 
         connect(app, &QCoreApplication::aboutToQuit, this, &QObject::deleteLater);
 }
 
-void frmPopup::ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QString&)
+void frmPopup::ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QString& url)
 {
+    const QString frame = FramePathText(pDisp.path());
     try {
         const std::shared_ptr<Document> doc = pDisp.document();
         const QList<DomImage> images = doc->images();
         if (!prepareSaves(images, QStringLiteral("http://")))
             return;
         for (const DomImage& image : images) {
-            if (image.src.trimmed().isEmpty())
+            if (image.src.trimmed().isEmpty()) {
+                reportSkipped(image.src, frame, url, QStringLiteral("no address"));
                 continue;
+            }
+            if (!image.src.startsWith(QLatin1String("http://"))) {
+                reportSkipped(image.src, frame, url, QStringLiteral("not an http:// address"));
+                continue;
+            }
             HarvestHost* first = firstWindow_.data();
             if (!first)
                 return;
-            if (!SavePopupImage(image.src, ImageFilePath(first->saveFolder(), image.src)))
+            if (!saveOne(image.src, ImageFilePath(first->saveFolder(), image.src), frame, url))
                 return;
         }
         setCaptureStatus(kFinishedText);
@@ -44,13 +51,6 @@ void frmPopup::ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QString
     } catch (const std::exception&) {
         // The run's wait ends by its time-out.
     }
-}
-
-bool frmPopup::SavePopupImage(const QString& src, const QString& path)
-{
-    if (!src.startsWith(QLatin1String("http://")))
-        return true;
-    return saveOne(src, path);
 }
 
 } // namespace brackenly

@@ -16,10 +16,6 @@ public:
     frmPopup(const Services& services, HarvestHost* firstWindow, QWidget* parent = nullptr);
 
     void ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QString& url);
-
-private:
-    // False when this window was closed meanwhile.
-    bool SavePopupImage(const QString& src, const QString& path);
 };
 
 } // namespace brackenly

@@ -207,11 +207,13 @@ void ImageHarvester::ScanForImages(const FrameRef& target)
                 const int inner = frame->frameCount();
                 if (inner > 0) {
                     for (int j = 0; j < inner; ++j) {
+                        frame_ = FramePathText({i, j});
                         HarvestDocument(frame->frame(j), page);
                         if (!self)
                             return;
                     }
                 } else {
+                    frame_ = FramePathText({i});
                     HarvestDocument(frame, page);
                     if (!self)
                         return;
@@ -222,9 +224,12 @@ void ImageHarvester::ScanForImages(const FrameRef& target)
             if (!self)
                 return;
         }
-        if (!reached)
+        if (!reached) {
+            frame_.clear();
             HarvestDocument(doc, page);
+        }
     } else {
+        frame_.clear();
         HarvestDocument(doc, page);
     }
     if (!saveCapturedImages())
@@ -251,6 +256,12 @@ void ImageHarvester::HarvestDocument(const std::shared_ptr<Document>& doc, Brows
             if (!running())
                 return;
             if (image.src.trimmed().isEmpty()) {
+                reportImage({{},
+                             {},
+                             image.src,
+                             {},
+                             ImageOutcome::Status::Skipped,
+                             QStringLiteral("no address")});
                 Q_EMIT itemHandled();
                 continue;
             }
@@ -330,15 +341,27 @@ void ImageHarvester::ClickLink(Document& doc, const QString&, const DomLink& lin
 
 void ImageHarvester::SaveImage(const QString& src, const QString& path, Browser* page)
 {
-    if (path.isEmpty() || QFileInfo::exists(path))
+    if (auto unneeded = UnneededDownload(src, path)) {
+        reportImage(*unneeded);
         return;
+    }
     const QPointer<ImageHarvester> self(this);
     const QPointer<Browser> view(page);
     SetStatusText(host_->statusPanel(2), kSavingPrefix + src);
     QCoreApplication::processEvents();
     if (!self)
         return;
-    DownloadImageOnce(services_.downloader, src, path, view.data());
+    const ImageOutcome outcome = DownloadImageOutcome(services_.downloader, src, path, view.data());
+    if (self)
+        reportImage(outcome);
+}
+
+void ImageHarvester::reportImage(ImageOutcome outcome)
+{
+    if (!host_)
+        return;
+    outcome.frame = frame_;
+    ReportImage(host_->run(), outcome);
 }
 
 void ImageHarvester::armTimeOut()

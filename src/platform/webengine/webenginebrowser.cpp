@@ -16,6 +16,7 @@
 #include <QJsonObject>
 #include <QTimer>
 #include <QWebEngineHistory>
+#include <QWebEngineLoadingInfo>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineView>
@@ -94,6 +95,14 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent) : Browser(parent)
     });
     connect(page_, &QWebEnginePage::loadStarted, this, &WebEngineBrowser::onLoadStarted);
     connect(page_, &QWebEnginePage::loadFinished, this, &WebEngineBrowser::onLoadFinished);
+    connect(page_, &QWebEnginePage::loadingChanged, this,
+            [this](const QWebEngineLoadingInfo& info) {
+                if (info.status() != QWebEngineLoadingInfo::LoadFailedStatus)
+                    return;
+                const QString url = info.url().toString(QUrl::FullyEncoded);
+                const QString reason = info.errorString();
+                post([this, url, reason] { Q_EMIT NavigateError(url, reason); });
+            });
     connect(page_, &QWebEnginePage::urlChanged, this, &WebEngineBrowser::updateBackState);
     connect(page_, &QWebEnginePage::renderProcessTerminated, this,
             &WebEngineBrowser::onRenderProcessTerminated);
