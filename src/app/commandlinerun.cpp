@@ -101,15 +101,16 @@ QString CommandLineRun::loadPage()
     QEventLoop loop;
     QString error;
     Browser* browser = window_->browser();
-    connect(browser, &Browser::NavigateError, &loop,
-            [&error](const QString&, const QString& reason) {
-                if (error.isEmpty())
-                    error = reason.isEmpty() ? QStringLiteral("the load failed") : reason;
-            });
+    connect(browser, &Browser::NavigateError, &loop, [&](const QString&, const QString& reason) {
+        error = reason.isEmpty() ? QStringLiteral("the load failed") : reason;
+        loop.quit();
+    });
     // The window handles the completion first (connected earlier): the page is its last one.
+    // A blank page the new browser shows before is not it.
     connect(browser, &Browser::DocumentComplete, &loop,
-            [&loop](const FrameRef& frame, const QString&) {
-                if (frame.isTop())
+            [&](const FrameRef& frame, const QString& url) {
+                if (frame.isTop() && (url != QLatin1String("about:blank") ||
+                                      options_.url == QLatin1String("about:blank")))
                     loop.quit();
             });
     connect(browser, &QObject::destroyed, &loop, [&] {

@@ -1,6 +1,7 @@
 #include "frmcapture.h"
 
 #include "browser.h"
+#include "harvestobserver.h"
 #include "harvesttexts.h"
 #include "imagenames.h"
 
@@ -59,9 +60,9 @@ void frmCapture::CaptureFrames(const FrameRef& target)
 
 void frmCapture::CaptureImages(const std::shared_ptr<Document>& doc, const QList<int>& frame)
 {
-    const HarvestHost* first = firstWindow_.data();
-    captured_.append(
-        {doc->images(), FramePathText(frame), first ? first->run().gstrLevel2Url : QString()});
+    HarvestHost* first = firstWindow_.data();
+    captured_.append(CapturedDocument{doc->images(), FramePathText(frame),
+                                      first ? first->run().gstrLevel2Url : QString()});
 }
 
 bool frmCapture::SaveCapturedImages(const std::function<void()>& moveOn)

@@ -1,6 +1,7 @@
 #include "frmpopup.h"
 
 #include "browser.h"
+#include "harvestobserver.h"
 #include "harvesttexts.h"
 #include "imagenames.h"
 
