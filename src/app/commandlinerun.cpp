@@ -101,16 +101,29 @@ QString CommandLineRun::loadPage()
     QEventLoop loop;
     QString error;
     Browser* browser = window_->browser();
-    connect(browser, &Browser::NavigateError, &loop, [&](const QString&, const QString& reason) {
-        error = reason.isEmpty() ? QStringLiteral("the load failed") : reason;
-        loop.quit();
-    });
+    // A blank page the new browser shows first is not the one asked for.
+    const auto isEarlierBlank = [this](const QString& url) {
+        return url == QLatin1String("about:blank") && options_.url != url;
+    };
+    bool ended = false;
+    bool completed = false;
+    connect(browser, &Browser::LoadEnded, &loop,
+            [&](const QString& url, bool ok, const QString& reason) {
+                if (isEarlierBlank(url))
+                    return;
+                ended = true;
+                if (!ok)
+                    error = reason.isEmpty() ? QStringLiteral("the load failed") : reason;
+                if (!ok || completed)
+                    loop.quit();
+            });
     // The window handles the completion first (connected earlier): the page is its last one.
-    // A blank page the new browser shows before is not it.
     connect(browser, &Browser::DocumentComplete, &loop,
             [&](const FrameRef& frame, const QString& url) {
-                if (frame.isTop() && (url != QLatin1String("about:blank") ||
-                                      options_.url == QLatin1String("about:blank")))
+                if (!frame.isTop() || isEarlierBlank(url))
+                    return;
+                completed = true;
+                if (ended)
                     loop.quit();
             });
     connect(browser, &QObject::destroyed, &loop, [&] {

@@ -42,16 +42,11 @@ void tst_CommandLine::initTestCase()
     QVERIFY(server_.start());
     server_.addImage(QStringLiteral("/a.gif"));
     server_.addImage(QStringLiteral("/b.gif"));
-    server_.addImage(QStringLiteral("/f.gif"));
     server_.addImage(QStringLiteral("/l.gif"));
     server_.setStatus(QStringLiteral("/gone.gif"), 404);
-    server_.addPage(QStringLiteral("/frame.html"), QStringLiteral("<img src=\"f.gif\">"));
-    server_.addPage(QStringLiteral("/framed.html"),
-                    QStringLiteral("<iframe src=\"frame.html\"></iframe>"));
     server_.addPage(QStringLiteral("/linked.html"), QStringLiteral("<img src=\"l.gif\">"));
     server_.addPage(QStringLiteral("/index.html"),
                     QStringLiteral("<img src=\"a.gif\"><img src=\"b.gif\"><img src=\"gone.gif\">"
-                                   "<a href=\"framed.html\">framed</a>"
                                    "<a href=\"linked.html\">next</a>"));
 }
 
@@ -127,7 +122,9 @@ void tst_CommandLine::refusals()
         argument = fill(argument);
     const Result result = run(arguments);
     QCOMPARE(result.code, code);
-    QVERIFY2((code == 0 ? result.out : result.err.section(u'\n', 0, 0)).contains(fill(says)),
+    // Errors: a line of its own among whatever the engine logs.
+    QVERIFY2(code == 0 ? result.out.contains(fill(says))
+                       : QString(u'\n' + result.err).contains(QString(u'\n' + fill(says))),
              qPrintable(result.out + result.err));
     QCOMPARE(entries(temp.path()), QStringList{QStringLiteral("file")});
 }
@@ -143,7 +140,7 @@ void tst_CommandLine::savesWhatItReports()
         const Result result = run(
             {"--save-images", page, "--image-folder", folder, "--manifest", manifest}, pass == 0);
         QVERIFY2(result.code == 0, qPrintable(result.err));
-        QCOMPARE(entries(folder), (QStringList{"a.gif", "b.gif", "f.gif", "l.gif"}));
+        QCOMPARE(entries(folder), (QStringList{"a.gif", "b.gif", "l.gif"}));
 
         QFile rowsFile(manifest);
         QVERIFY(rowsFile.open(QIODevice::ReadOnly));
@@ -155,9 +152,8 @@ void tst_CommandLine::savesWhatItReports()
             QCOMPARE(row.value("page").toString(), page);
             rows.insert(row.value("src").toString().section(u'/', -1), row);
         }
-        QCOMPARE(rows.keys(), (QStringList{"a.gif", "b.gif", "f.gif", "gone.gif", "l.gif"}));
-        QCOMPARE(rows["f.gif"].value("frame").toString(), QStringLiteral("0"));
-        QCOMPARE(rows["f.gif"].value("via").toString(), server_.url("/framed.html").toString());
+        QCOMPARE(rows.keys(), (QStringList{"a.gif", "b.gif", "gone.gif", "l.gif"}));
+        QCOMPARE(rows["l.gif"].value("frame").toString(), QString());
         QCOMPARE(rows["l.gif"].value("via").toString(), linked);
         QCOMPARE(rows["a.gif"].value("via").toString(), QString());
         const QJsonObject gone = rows.take("gone.gif");
