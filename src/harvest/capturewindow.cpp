@@ -68,10 +68,21 @@ void CaptureWindow::setRun(RunSaver* run)
     run_ = run;
 }
 
-bool CaptureWindow::saveOne(const QString& src, const QString& path)
+bool CaptureWindow::saveOne(const QString& src, const QString& path, const QString& frame,
+                            const QString& via)
 {
-    if (!run_ || run_->spent() || path.isEmpty() || QFileInfo::exists(path))
+    if (!run_)
+        return true; // its run has ended: nothing more is saved for it
+    const auto report = [this, &frame, &via](ImageOutcome outcome) {
+        outcome.frame = frame;
+        outcome.via = via;
+        if (HarvestHost* first = firstWindow_.data())
+            ReportImage(first->run(), outcome);
+    };
+    if (run_->spent() || path.isEmpty() || QFileInfo::exists(path)) {
+        report(run_->save(src, path, ImgBrowser1)); // answers at once: nothing to download
         return true;
+    }
     const QPointer<CaptureWindow> self(this);
     if (HarvestHost* first = firstWindow_.data())
         SetStatusText(first->statusPanel(2), kSavingPrefix + src);
@@ -79,9 +90,20 @@ bool CaptureWindow::saveOne(const QString& src, const QString& path)
     QCoreApplication::processEvents();
     if (!self)
         return false;
-    if (run_)
-        run_->save(src, path, ImgBrowser1);
-    return !self.isNull();
+    if (!run_)
+        return true;
+    const ImageOutcome outcome = run_->save(src, path, ImgBrowser1);
+    if (!self)
+        return false;
+    report(outcome);
+    return true;
+}
+
+void CaptureWindow::reportSkipped(const QString& src, const QString& frame, const QString& via,
+                                  const QString& reason)
+{
+    if (HarvestHost* first = firstWindow_.data())
+        ReportImage(first->run(), {frame, via, src, {}, ImageOutcome::Status::Skipped, reason});
 }
 
 bool CaptureWindow::prepareSaves(const QList<DomImage>& images, const QString& prefix, bool* whole)

@@ -41,7 +41,12 @@ protected:
     // The save step shared by both windows: skips a file that exists, shows "Saving " + src
     // here and in the first window, lets events run and downloads. False when this window
     // was closed meanwhile (the caller must not touch it then).
-    bool saveOne(const QString& src, const QString& path);
+    // The first window's run hears what became of the image, met in `frame` of the page
+    // reached `via` a link or pop-up.
+    bool saveOne(const QString& src, const QString& path, const QString& frame, const QString& via);
+    // Tells the first window's run of an image passed over.
+    void reportSkipped(const QString& src, const QString& frame, const QString& via,
+                       const QString& reason);
     // Lets the downloader fetch the images about to be saved together (see
     // PrepareImageDownloads); `whole`, when given, tells whether the saves need nothing more
     // from the page. False when this window was closed meanwhile.

@@ -1,6 +1,7 @@
 #include "frmcapture.h"
 
 #include "browser.h"
+#include "harvestobserver.h"
 #include "harvesttexts.h"
 #include "imagenames.h"
 
@@ -47,29 +48,31 @@ void frmCapture::CaptureFrames(const FrameRef& target)
             const int inner = frame->frameCount();
             if (inner > 0) {
                 for (int j = 0; j < inner; ++j)
-                    CaptureImages(frame->frame(j));
+                    CaptureImages(frame->frame(j), {i, j});
             } else {
-                CaptureImages(frame);
+                CaptureImages(frame, {i});
             }
         }
     } else {
-        CaptureImages(doc);
+        CaptureImages(doc, {});
     }
 }
 
-void frmCapture::CaptureImages(const std::shared_ptr<Document>& doc)
+void frmCapture::CaptureImages(const std::shared_ptr<Document>& doc, const QList<int>& frame)
 {
-    captured_.append(doc->images());
+    HarvestHost* first = firstWindow_.data();
+    captured_.append(CapturedDocument{doc->images(), FramePathText(frame),
+                                      first ? first->run().gstrLevel2Url : QString()});
 }
 
 bool frmCapture::SaveCapturedImages(const std::function<void()>& moveOn)
 {
     const QPointer<frmCapture> self(this);
     // A page completed during the saves below is left for the next call.
-    const QList<QList<DomImage>> pages = std::exchange(captured_, {});
+    const QList<CapturedDocument> pages = std::exchange(captured_, {});
     QList<DomImage> all;
-    for (const QList<DomImage>& images : pages)
-        all += images;
+    for (const CapturedDocument& page : pages)
+        all += page.images;
     bool whole = true;
     if (!all.isEmpty() && !prepareSaves(all, {}, &whole))
         return false;
@@ -81,14 +84,17 @@ bool frmCapture::SaveCapturedImages(const std::function<void()>& moveOn)
     };
     if (whole && !leave())
         return false;
-    for (const QList<DomImage>& images : pages) {
-        for (const DomImage& image : images) {
-            if (image.src.trimmed().isEmpty())
+    for (const CapturedDocument& page : pages) {
+        for (const DomImage& image : page.images) {
+            if (image.src.trimmed().isEmpty()) {
+                reportSkipped(image.src, page.frame, page.via, QStringLiteral("no address"));
                 continue;
+            }
             HarvestHost* first = firstWindow_.data();
             if (!first)
                 return true;
-            if (!SaveCapturedImage(image.src, ImageFilePath(first->saveFolder(), image.src)))
+            if (!saveOne(image.src, ImageFilePath(first->saveFolder(), image.src), page.frame,
+                         page.via))
                 return false;
         }
         setCaptureStatus(kFinishedText);
@@ -96,11 +102,6 @@ bool frmCapture::SaveCapturedImages(const std::function<void()>& moveOn)
     if (!pages.isEmpty())
         setCaptureStatus(QString());
     return whole || leave();
-}
-
-bool frmCapture::SaveCapturedImage(const QString& src, const QString& path)
-{
-    return saveOne(src, path);
 }
 
 } // namespace brackenly

@@ -33,10 +33,15 @@ public:
 private:
     // Reads the images of the page's leaf documents (two frame levels) for saving.
     void CaptureFrames(const FrameRef& target);
-    void CaptureImages(const std::shared_ptr<Document>& doc);
-    bool SaveCapturedImage(const QString& src, const QString& path);
+    void CaptureImages(const std::shared_ptr<Document>& doc, const QList<int>& frame);
 
-    QList<QList<DomImage>> captured_; // per captured document, in order
+    struct CapturedDocument
+    {
+        QList<DomImage> images;
+        QString frame; // its frame path
+        QString via;   // the link the run followed to its page
+    };
+    QList<CapturedDocument> captured_; // in order
 };
 
 } // namespace brackenly

@@ -1,6 +1,7 @@
 #include "frmpopup.h"
 
 #include "browser.h"
+#include "harvestobserver.h"
 #include "runsaver.h"
 #include "harvesttexts.h"
 #include "imagenames.h"
@@ -21,7 +22,7 @@ frmPopup::frmPopup(const Services& services, HarvestHost* firstWindow, QWidget* 
         connect(app, &QCoreApplication::aboutToQuit, this, &QObject::deleteLater);
 }
 
-void frmPopup::ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QString&)
+void frmPopup::ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QString& url)
 {
     // It saves for the run that opened it, and its first page only: a pop-up that navigates
     // itself on and on writes nothing more.
@@ -29,18 +30,25 @@ void frmPopup::ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QString
         return;
     if (pDisp.isTop())
         pageDone_ = true;
+    const QString frame = FramePathText(pDisp.path());
     try {
         const std::shared_ptr<Document> doc = pDisp.document();
         const QList<DomImage> images = doc->images();
         if (!prepareSaves(images, QStringLiteral("http://")))
             return;
         for (const DomImage& image : images) {
-            if (image.src.trimmed().isEmpty())
+            if (image.src.trimmed().isEmpty()) {
+                reportSkipped(image.src, frame, url, QStringLiteral("no address"));
                 continue;
+            }
+            if (!image.src.startsWith(QLatin1String("http://"))) {
+                reportSkipped(image.src, frame, url, QStringLiteral("not an http:// address"));
+                continue;
+            }
             HarvestHost* first = firstWindow_.data();
             if (!first)
                 return;
-            if (!SavePopupImage(image.src, ImageFilePath(first->saveFolder(), image.src)))
+            if (!saveOne(image.src, ImageFilePath(first->saveFolder(), image.src), frame, url))
                 return;
         }
         setCaptureStatus(kFinishedText);
@@ -51,13 +59,6 @@ void frmPopup::ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QString
     } catch (const std::exception&) {
         // The run's wait ends by its time-out.
     }
-}
-
-bool frmPopup::SavePopupImage(const QString& src, const QString& path)
-{
-    if (!src.startsWith(QLatin1String("http://")))
-        return true;
-    return saveOne(src, path);
 }
 
 } // namespace brackenly

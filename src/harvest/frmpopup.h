@@ -18,9 +18,6 @@ public:
     void ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QString& url);
 
 private:
-    // False when this window was closed meanwhile.
-    bool SavePopupImage(const QString& src, const QString& path);
-
     bool pageDone_ = false; // its first top document has completed
 };
 

@@ -4,6 +4,8 @@
 
 namespace brackenly {
 
+class HarvestObserver;
+
 // A main window's image-saving run as its capture windows see it: the run waits on these
 // flags, which the capture windows clear when they report.
 struct HarvestRun
@@ -13,6 +15,8 @@ struct HarvestRun
     bool gbCaptureLevel2 = false; // the capture window has not reported that link yet
     bool gbPopup = false;         // a clicked script link's pop-up has not reported yet
     bool gbTimeOut = false;       // Timer3 ran out during the current wait
+    // Told what became of each image met; the windows set none.
+    HarvestObserver* observer = nullptr;
 };
 
 } // namespace brackenly

@@ -36,6 +36,45 @@ bool DownloadImageOnce(ImageDownloader* downloader, const QString& src, const QS
     }
 }
 
+std::optional<ImageOutcome> UnneededDownload(const QString& src, const QString& path)
+{
+    ImageOutcome outcome;
+    outcome.src = src;
+    if (path.isEmpty()) {
+        outcome.reason = QStringLiteral("no safe file name");
+        return outcome;
+    }
+    if (!QFileInfo::exists(path))
+        return std::nullopt;
+    outcome.file = path;
+    outcome.status = ImageOutcome::Status::Exists;
+    return outcome;
+}
+
+ImageOutcome DownloadImageOutcome(ImageDownloader* downloader, const QString& src,
+                                  const QString& path, Browser* page)
+{
+    if (auto unneeded = UnneededDownload(src, path))
+        return *unneeded;
+    ImageOutcome outcome;
+    outcome.src = src;
+    outcome.file = path;
+    if (inFlight().contains(path)) {
+        // The step further up the stack reports it.
+        outcome.file.clear();
+        outcome.reason = QStringLiteral("saved by another step at the same time");
+    } else if (DownloadImageOnce(downloader, src, path, page)) {
+        outcome.status = ImageOutcome::Status::Saved;
+    } else if (QFileInfo::exists(path)) {
+        outcome.status = ImageOutcome::Status::Exists;
+    } else {
+        outcome.status = ImageOutcome::Status::Failed;
+        outcome.file.clear();
+        outcome.reason = QStringLiteral("download failed");
+    }
+    return outcome;
+}
+
 bool PrepareImageDownloads(ImageDownloader* downloader, const QList<DomImage>& images,
                            const QString& folder, Browser* page, const QString& prefix)
 {

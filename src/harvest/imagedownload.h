@@ -1,9 +1,11 @@
 #pragma once
 
 #include "dom.h"
+#include "harvestobserver.h"
 
 #include <QList>
 #include <QString>
+#include <optional>
 
 namespace brackenly {
 
@@ -16,6 +18,13 @@ class ImageDownloader;
 // stores nothing.
 bool DownloadImageOnce(ImageDownloader* downloader, const QString& src, const QString& path,
                        Browser* page);
+
+// The outcome of an image that needs no download (no safe name, or its file is there);
+// nothing when it is to be downloaded. Frame and via are left to the caller.
+std::optional<ImageOutcome> UnneededDownload(const QString& src, const QString& path);
+// DownloadImageOnce, saying what became of the image.
+ImageOutcome DownloadImageOutcome(ImageDownloader* downloader, const QString& src,
+                                  const QString& path, Browser* page);
 
 // Tells the downloader which of `images` are about to be saved into `folder` (those with
 // an address starting with `prefix`, a safe name and no file yet), so it may fetch them

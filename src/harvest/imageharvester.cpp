@@ -264,11 +264,13 @@ void ImageHarvester::ScanForImages(const FrameRef& target)
                 const int inner = frame->frameCount();
                 if (inner > 0) {
                     for (int j = 0; j < inner; ++j) {
+                        frame_ = FramePathText({i, j});
                         HarvestDocument(frame->frame(j), page);
                         if (!self)
                             return;
                     }
                 } else {
+                    frame_ = FramePathText({i});
                     HarvestDocument(frame, page);
                     if (!self)
                         return;
@@ -279,9 +281,12 @@ void ImageHarvester::ScanForImages(const FrameRef& target)
             if (!self)
                 return;
         }
-        if (!reached)
+        if (!reached) {
+            frame_.clear();
             HarvestDocument(doc, page);
+        }
     } else {
+        frame_.clear();
         HarvestDocument(doc, page);
     }
     if (!self || !saveCapturedImages())
@@ -308,6 +313,12 @@ void ImageHarvester::HarvestDocument(const std::shared_ptr<Document>& doc, Brows
             if (!running())
                 return;
             if (image.src.trimmed().isEmpty()) {
+                reportImage({{},
+                             {},
+                             image.src,
+                             {},
+                             ImageOutcome::Status::Skipped,
+                             QStringLiteral("no address")});
                 Q_EMIT itemHandled();
                 continue;
             }
@@ -387,16 +398,31 @@ void ImageHarvester::ClickLink(Document& doc, const QString&, const DomLink& lin
 
 void ImageHarvester::SaveImage(const QString& src, const QString& path, Browser* page)
 {
-    if (!run_ || run_->spent() || path.isEmpty() || QFileInfo::exists(path))
+    if (!run_)
         return;
+    if (run_->spent() || path.isEmpty() || QFileInfo::exists(path)) {
+        reportImage(run_->save(src, path, page)); // answers at once: nothing to download
+        return;
+    }
     const QPointer<ImageHarvester> self(this);
     const QPointer<Browser> view(page);
     SetStatusText(host_->statusPanel(2), kSavingPrefix + src);
     QCoreApplication::processEvents();
     if (!self)
         return;
-    if (run_)
-        run_->save(src, path, view.data());
+    if (!run_)
+        return;
+    const ImageOutcome outcome = run_->save(src, path, view.data());
+    if (self)
+        reportImage(outcome);
+}
+
+void ImageHarvester::reportImage(ImageOutcome outcome)
+{
+    if (!host_)
+        return;
+    outcome.frame = frame_;
+    ReportImage(host_->run(), outcome);
 }
 
 void ImageHarvester::armTimeOut()

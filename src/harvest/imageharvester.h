@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browser.h"
+#include "harvestobserver.h"
 #include "services.h"
 
 #include <QObject>
@@ -88,6 +89,8 @@ private:
     // harvester died meanwhile.
     bool saveCapturedImages();
     void tellRefusal();
+    // Tells the run's observer, with the frame being harvested.
+    void reportImage(ImageOutcome outcome);
     void openCaptureWindow();
     void unloadCaptureWindow();
     // The budget of the run ran out: the run winds down and says why when it has ended.
@@ -105,6 +108,7 @@ private:
     QStringList visitedLinks_;
     qint64 saveStartTime_ = 0;
     int runDepth_ = 0;
+    QString frame_;   // the frame path of the document being harvested
     QString refusal_; // why the folder refused, told when the run has ended
 };
 

@@ -13,28 +13,30 @@ RunSaver::RunSaver(ImageDownloader* downloader, int fileBudget, qint64 byteBudge
 {
 }
 
-bool RunSaver::save(const QString& src, const QString& path, Browser* page)
+ImageOutcome RunSaver::save(const QString& src, const QString& path, Browser* page)
 {
+    const ImageOutcome budgetOut{{}, {}, src, {}, ImageOutcome::Status::Skipped,
+                                 QStringLiteral("the run's budget is spent")};
     if (spent_)
-        return false;
-    if (path.isEmpty() || QFileInfo::exists(path))
-        return false; // costs nothing, spends nothing
+        return budgetOut;
+    if (auto unneeded = UnneededDownload(src, path))
+        return *unneeded; // costs nothing, spends nothing
     if (files_ >= fileBudget_ || bytes_ >= byteBudget_) {
         spent_ = true;
         Q_EMIT budgetSpent();
-        return false;
+        return budgetOut;
     }
     const QPointer<RunSaver> self(this);
     inFlight_.append(path);
-    const bool stored = DownloadImageOnce(downloader_, src, path, page);
+    const ImageOutcome outcome = DownloadImageOutcome(downloader_, src, path, page);
     if (!self)
-        return stored;
+        return outcome;
     inFlight_.removeOne(path);
-    if (stored) {
+    if (outcome.status == ImageOutcome::Status::Saved) {
         ++files_;
         bytes_ += QFileInfo(path).size();
     }
-    return stored;
+    return outcome;
 }
 
 void RunSaver::abortDownloads()

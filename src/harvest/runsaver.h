@@ -1,5 +1,7 @@
 #pragma once
 
+#include "harvestobserver.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -20,9 +22,10 @@ public:
     RunSaver(ImageDownloader* downloader, int fileBudget, qint64 byteBudget,
                QObject* parent = nullptr);
 
-    // Downloads src into path for this run (DownloadImageOnce). Stores nothing once the
-    // budget is spent; the first save asked for past it spends it (budgetSpent).
-    bool save(const QString& src, const QString& path, Browser* page);
+    // Downloads src into path for this run (DownloadImageOnce) and says what became of it.
+    // Stores nothing once the budget is spent; the first save asked for past it spends it
+    // (budgetSpent). Frame and via are left to the caller.
+    ImageOutcome save(const QString& src, const QString& path, Browser* page);
     // Ends the run's downloads in progress; they store nothing.
     void abortDownloads();
     // The run has ended (its pages may still be saved, its pop-ups save nothing more).

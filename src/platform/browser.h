@@ -90,6 +90,10 @@ Q_SIGNALS:
     void DocumentComplete(const brackenly::FrameRef& pDisp, const QString& url);
     // Command 2 is Back.
     void CommandStateChange(int command, bool enable);
+    // The engine is done with loading the top document: ok, or not (no answer, refused,
+    // stopped, an HTTP error) and why. It may come before or after DocumentComplete; an
+    // error page shown instead still completes.
+    void LoadEnded(const QString& url, bool ok, const QString& reason);
     // The renderer died; the browser stays usable for the next navigation.
     void RenderProcessGone();
     // A form is being submitted (by the user or by the page's script).

@@ -16,6 +16,7 @@
 #include <QJsonObject>
 #include <QTimer>
 #include <QWebEngineHistory>
+#include <QWebEngineLoadingInfo>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineView>
@@ -95,6 +96,19 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent) : Browser(parent)
     });
     connect(page_, &QWebEnginePage::loadStarted, this, &WebEngineBrowser::onLoadStarted);
     connect(page_, &QWebEnginePage::loadFinished, this, &WebEngineBrowser::onLoadFinished);
+    connect(page_, &QWebEnginePage::loadingChanged, this,
+            [this](const QWebEngineLoadingInfo& info) {
+                if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
+                    return;
+                const bool ok = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus;
+                const QString url = info.url().toString(QUrl::FullyEncoded);
+                const QString reason =
+                    ok ? QString()
+                    : info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain
+                        ? QStringLiteral("HTTP status %1").arg(info.errorCode())
+                        : info.errorString();
+                post([this, url, ok, reason] { Q_EMIT LoadEnded(url, ok, reason); });
+            });
     connect(page_, &QWebEnginePage::urlChanged, this, &WebEngineBrowser::updateBackState);
     connect(page_, &QWebEnginePage::renderProcessTerminated, this,
             &WebEngineBrowser::onRenderProcessTerminated);

@@ -1,0 +1,176 @@
+// The program run from the command line as a child process against the loopback server:
+// exit codes, what it says, the files it saves and its manifest.
+
+#include "fixtureserver.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace brackenly;
+
+class tst_CommandLine : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void refusals_data();
+    void refusals();
+    void savesWhatItReports();
+
+private:
+    struct Result
+    {
+        int code = -1;
+        QString out;
+        QString err;
+    };
+    // Runs the program; without a display when `headless`.
+    static Result run(const QStringList& arguments, bool headless = false);
+    static QStringList entries(const QString& folder);
+
+    FixtureServer server_;
+};
+
+void tst_CommandLine::initTestCase()
+{
+    QVERIFY(server_.start());
+    server_.addImage(QStringLiteral("/a.gif"));
+    server_.addImage(QStringLiteral("/b.gif"));
+    server_.addImage(QStringLiteral("/l.gif"));
+    server_.setStatus(QStringLiteral("/gone.gif"), 404);
+    server_.addPage(QStringLiteral("/linked.html"), QStringLiteral("<img src=\"l.gif\">"));
+    server_.addPage(QStringLiteral("/index.html"),
+                    QStringLiteral("<img src=\"a.gif\"><img src=\"b.gif\"><img src=\"gone.gif\">"
+                                   "<a href=\"linked.html\">next</a>"));
+}
+
+tst_CommandLine::Result tst_CommandLine::run(const QStringList& arguments, bool headless)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    if (headless) {
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    }
+    child.setProcessEnvironment(env);
+    child.start(QStringLiteral(BRACKENLY_PROGRAM), arguments);
+    Result result;
+    if (!child.waitForFinished(120000) || child.exitStatus() != QProcess::NormalExit)
+        return result;
+    result.code = child.exitCode();
+    result.out = QString::fromLocal8Bit(child.readAllStandardOutput());
+    result.err = QString::fromLocal8Bit(child.readAllStandardError());
+    return result;
+}
+
+QStringList tst_CommandLine::entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+void tst_CommandLine::refusals_data()
+{
+    // {page}, {closed}, {dir}, {file}: the fixture page, an address nobody answers, a new
+    // folder in the test's folder and a plain file there.
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("says");
+    const QString manifest = QStringLiteral("{dir}/m.jsonl");
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "--save-images <url>";
+    QTest::newRow("no address") << QStringList{"--save-images"} << 2 << "brackenly: Missing value";
+    QTest::newRow("folder alone") << QStringList{"--image-folder", "{dir}"} << 2
+                                  << "brackenly: --image-folder and --manifest need --save-images";
+    QTest::newRow("stray argument")
+        << QStringList{"--save-images", "{page}", "extra"} << 2 << "brackenly: Unexpected argument";
+    QTest::newRow("address refused") << QStringList{"--save-images", "{closed}",   "--image-folder",
+                                                    "{dir}",         "--manifest", manifest}
+                                     << 1 << "brackenly: The address {closed} did not load";
+    QTest::newRow("address not found")
+        << QStringList{"--save-images", "{missing}",  "--image-folder",
+                       "{dir}",         "--manifest", manifest}
+        << 1 << "brackenly: The address {missing} did not load";
+    QTest::newRow("folder is a file")
+        << QStringList{"--save-images", "{page}",     "--image-folder",
+                       "{file}/x",      "--manifest", manifest}
+        << 1 << "brackenly: The image folder {file}/x cannot be used";
+}
+
+void tst_CommandLine::refusals()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, code);
+    QFETCH(QString, says);
+    QTemporaryDir temp;
+    QFile file(temp.filePath(QStringLiteral("file")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    const auto fill = [&](QString text) {
+        return text.replace(QStringLiteral("{page}"), server_.url("/index.html").toString())
+            .replace(QStringLiteral("{closed}"), QStringLiteral("http://127.0.0.1:9/"))
+            .replace(QStringLiteral("{missing}"), server_.url("/nothing.html").toString())
+            .replace(QStringLiteral("{dir}"), temp.filePath(QStringLiteral("images")))
+            .replace(QStringLiteral("{file}"), file.fileName());
+    };
+    for (QString& argument : arguments)
+        argument = fill(argument);
+    const Result result = run(arguments);
+    QCOMPARE(result.code, code);
+    // Errors: a line of its own among whatever the engine logs.
+    QVERIFY2(code == 0 ? result.out.contains(fill(says))
+                       : QString(u'\n' + result.err).contains(QString(u'\n' + fill(says))),
+             qPrintable(result.out + result.err));
+    QCOMPARE(entries(temp.path()), QStringList{QStringLiteral("file")});
+}
+
+void tst_CommandLine::savesWhatItReports()
+{
+    QTemporaryDir temp;
+    const QString folder = temp.filePath(QStringLiteral("new/images"));
+    const QString page = server_.url("/index.html").toString();
+    const QString linked = server_.url("/linked.html").toString();
+    for (int pass = 0; pass < 2; ++pass) {
+        const QString manifest = temp.filePath(QStringLiteral("run%1.jsonl").arg(pass));
+        const Result result = run(
+            {"--save-images", page, "--image-folder", folder, "--manifest", manifest}, pass == 0);
+        QVERIFY2(result.code == 0, qPrintable(result.err));
+        QCOMPARE(entries(folder), (QStringList{"a.gif", "b.gif", "l.gif"}));
+
+        QFile rowsFile(manifest);
+        QVERIFY(rowsFile.open(QIODevice::ReadOnly));
+        QMap<QString, QJsonObject> rows; // by src file name
+        for (const QByteArray& line : rowsFile.readAll().split('\n')) {
+            if (line.isEmpty())
+                continue;
+            const QJsonObject row = QJsonDocument::fromJson(line).object();
+            QCOMPARE(row.value("page").toString(), page);
+            rows.insert(row.value("src").toString().section(u'/', -1), row);
+        }
+        QCOMPARE(rows.keys(), (QStringList{"a.gif", "b.gif", "gone.gif", "l.gif"}));
+        QCOMPARE(rows["l.gif"].value("frame").toString(), QString());
+        QCOMPARE(rows["l.gif"].value("via").toString(), linked);
+        QCOMPARE(rows["a.gif"].value("via").toString(), QString());
+        const QJsonObject gone = rows.take("gone.gif");
+        QCOMPARE(gone.value("status").toString(), QStringLiteral("failed"));
+        QCOMPARE(gone.value("file").toString(), QString());
+        for (const QJsonObject& row : std::as_const(rows)) {
+            QCOMPARE(row.value("status").toString(),
+                     pass == 0 ? QStringLiteral("saved") : QStringLiteral("exists"));
+            QFile saved(row.value("file").toString());
+            QVERIFY2(saved.open(QIODevice::ReadOnly), qPrintable(saved.fileName()));
+            const QByteArray bytes = saved.readAll();
+            QCOMPARE(row.value("bytes").toInteger(), bytes.size());
+            QCOMPARE(row.value("sha256").toString().toLatin1(),
+                     QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_CommandLine)
+#include "tst_commandline.moc"
