@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QRandomGenerator>
 #include <QWebEngineScript>
+#include <algorithm>
 
 namespace brackenly {
 
@@ -39,20 +40,27 @@ QString helperSource()
 
 } // namespace
 
-QString HelperScript::source()
+QString HelperScript::source(qint64 eagerMaxBytes)
 {
     static const QString source = helperSource();
-    return source;
+    QString variant = source;
+    variant.replace(QStringLiteral("@EAGER@"), QString::number(std::max<qint64>(0, eagerMaxBytes)));
+    return variant;
 }
 
-QWebEngineScript HelperScript::script()
+QString HelperScript::name()
+{
+    return QStringLiteral("brackenly-helper");
+}
+
+QWebEngineScript HelperScript::script(qint64 eagerMaxBytes)
 {
     QWebEngineScript script;
-    script.setName(QStringLiteral("brackenly-helper"));
+    script.setName(name());
     script.setWorldId(worldId);
     script.setInjectionPoint(QWebEngineScript::DocumentCreation);
     script.setRunsOnSubFrames(true);
-    script.setSourceCode(source());
+    script.setSourceCode(source(eagerMaxBytes));
     return script;
 }
 

@@ -7,6 +7,9 @@
     'use strict';
     const secret = '@SECRET@';
     const prefix = '@PREFIX@';
+    // Non-zero on a page whose images are about to be saved: the largest image to read.
+    // State lives in this closure, never in globals a page element's id or name could shadow.
+    const eagerMaxBytes = @EAGER@;
 
     // Error pages carry no page of their own: the adapter reports the failed address.
     if (location.protocol === 'chrome-error:')
@@ -25,6 +28,7 @@
     const docForms = getter(Document.prototype, 'forms');
     const docElement = getter(Document.prototype, 'documentElement');
     const docView = getter(Document.prototype, 'defaultView');
+    const docUrl = getter(Document.prototype, 'URL');
     const byTagName = Document.prototype.getElementsByTagName;
     const ownerDocument = getter(Node.prototype, 'ownerDocument');
     const localName = getter(Element.prototype, 'localName');
@@ -39,7 +43,15 @@
     const htmlClick = HTMLElement.prototype.click;
     const dispatch = EventTarget.prototype.dispatchEvent;
     const hasOwn = Object.prototype.hasOwnProperty;
+    const defineProperty = Object.defineProperty;
+    const randomValues = Crypto.prototype.getRandomValues;
+    const crypto = win.crypto;
     const html = 'http://www.w3.org/1999/xhtml';
+    // Controls a form submits; fieldset, object and output are among its elements too.
+    const submittable = new Set(['input', 'button', 'select', 'textarea']);
+    // The identity token of a document, kept on the document itself in this world, so the
+    // helper of its own frame and the helper of the top document see the same one.
+    const tokenKey = Symbol.for('brackenly.documentToken');
 
     const text = (value) => (typeof value === 'string' ? value : value == null ? '' : String(value));
 
@@ -84,12 +96,12 @@
         const path = framePath();
         if (!path)
             return;
-        const message = {k: 'load', p: path, u: location.href};
-        if (win.brackenlyEagerImages && path.length === 0) {
-            const doc = win.document;
-            const token = tokenOf(doc);
+        const doc = win.document;
+        const token = tokenOf(doc);
+        const message = {k: 'load', p: path, u: location.href, t: token};
+        if (eagerMaxBytes > 0 && path.length === 0) {
             const images = ops.images(doc);
-            message.s = {t: token, c: win.length, i: images, b: pushBytes(token, images)};
+            message.s = {c: win.length, i: images, b: pushBytes(token, images)};
             message.n = next;
         }
         report(message);
@@ -136,17 +148,14 @@
         if (reported || document.readyState !== 'complete')
             return stringify({h: true, c: false});
         reported = true;
-        return stringify({h: true, c: true, u: location.href});
+        return stringify({h: true, c: true, u: location.href, t: tokenOf(document)});
     }
 
-    // Handles and identity tokens come from one counter. The adapter passes the highest
-    // number it has seen, so numbers are never reused after the top document is replaced.
-    // A later document starts higher, so the token a load report carries is normally new to
-    // the adapter as well (it ignores one that is not).
+    // Handles come from a counter. The adapter passes the highest number it has seen, so
+    // numbers are never reused after the top document is replaced.
     let next = Date.now() * 1024;
     const elements = new Map(); // handle -> WeakRef(element)
     const handles = new WeakMap(); // element -> handle
-    const tokens = new WeakMap(); // document -> identity token
 
     function handleOf(element) {
         let handle = handles.get(element);
@@ -171,12 +180,13 @@
         return element;
     }
 
+    // Random, so no later document, of this frame or another, can come to hold it.
     function tokenOf(doc) {
-        let token = tokens.get(doc);
-        if (token === undefined) {
-            token = next++;
-            tokens.set(doc, token);
-        }
+        if (hasOwn.call(doc, tokenKey))
+            return doc[tokenKey];
+        const words = randomValues.call(crypto, new Uint32Array(2));
+        const token = (words[0] & 0xfffff) * 0x100000000 + words[1] + 1;
+        defineProperty(doc, tokenKey, {value: token});
         return token;
     }
 
@@ -193,7 +203,7 @@
         const doc = w.document; // a cross-origin frame throws here
         if (!doc)
             throw new Error('the frame has no document');
-        if (token && tokens.get(doc) !== token)
+        if (token && tokenOf(doc) !== token)
             throw new Error('the document was replaced');
         return doc;
     }
@@ -231,8 +241,13 @@
             a: formAction(f),
             d: text(elementId.call(f)),
             g: text(formTarget.call(f)),
-            e: list(formElements.call(f), field),
+            e: list(formElements.call(f), (element) => element).filter(
+                (element) => submittable.has(localName.call(element))).map(field),
         };
+    }
+
+    function address(doc) {
+        return text(docUrl.call(doc));
     }
 
     function link(a) {
@@ -281,7 +296,7 @@
             return tokenOf(index >= 0 ? childWindow(docView.call(doc), index).document : doc);
         },
         url(doc) {
-            return doc.location ? text(doc.location.href) : '';
+            return address(doc);
         },
         frames(doc) {
             const w = docView.call(doc);
@@ -293,11 +308,12 @@
         links(doc) {
             return list(docLinks.call(doc), link);
         },
+        // Collections a fill acts on come with the address the document has at that moment.
         forms(doc) {
-            return list(docForms.call(doc), form);
+            return [address(doc), list(docForms.call(doc), form)];
         },
         tags(doc, tag) {
-            return list(byTagName.call(doc, tag), field);
+            return [address(doc), list(byTagName.call(doc, tag), field)];
         },
         markup(doc) {
             const root = docElement.call(doc);
@@ -310,19 +326,20 @@
     };
 
     // One round trip: pending writes in order, then at most one operation on a document.
+    // Nothing is written when the document the call is meant for was replaced.
     function run(request) {
         try {
             if (request.f > next)
                 next = request.f;
+            if (request.o && !hasOwn.call(ops, request.o))
+                throw new Error('unknown operation');
+            const doc = request.o || request.t ? documentAt(request.p, request.t) : null;
             const writes = request.w || [];
             for (let i = 0; i < writes.length; i++)
                 write(writes[i]);
             let value = null;
-            if (request.o) {
-                if (!hasOwn.call(ops, request.o))
-                    throw new Error('unknown operation');
-                value = ops[request.o](documentAt(request.p, request.t), request.a);
-            }
+            if (request.o)
+                value = ops[request.o](doc, request.a);
             return stringify({v: value, n: next});
         } catch (error) {
             const message = error && typeof error.message === 'string' ? error.message : String(error);
@@ -394,8 +411,7 @@
         return fetch(url.href, init).then((response) => readCapped(response, controller, maxBytes));
     }
 
-    // On a page whose images are about to be saved (the adapter sets `brackenlyEagerImages`
-    // in this world), the top document's images are read from the engine's cache as soon as
+    // On a page whose images are about to be saved (`eagerMaxBytes` above), the top document's images are read from the engine's cache as soon as
     // it has loaded, at most `kReadsAtOnce` at a time, and the bytes read within a moment
     // are sent in one report, at most `kMaxPushedBytes` together; the save then waits for
     // nothing. Reading after the load event keeps the reads out of the page's own loading.
@@ -404,9 +420,8 @@
     const kPushWaitMs = 500;
     const kReadsAtOnce = 32;
     function pushBytes(token, images) {
-        const wanted = win.brackenlyEagerImages;
         const srcs = Array.from(new Set(images));
-        if (!wanted || srcs.length === 0)
+        if (srcs.length === 0)
             return false;
         const out = {};
         const controllers = [];
@@ -417,7 +432,7 @@
             if (over || next >= srcs.length || total >= kMaxPushedBytes)
                 return Promise.resolve();
             const src = srcs[next++];
-            return fetchBytes(src, wanted.maxBytes, controllers).then((bytes) => {
+            return fetchBytes(src, eagerMaxBytes, controllers).then((bytes) => {
                 if (!over && bytes.length > 0 && total + bytes.length <= kMaxPushedBytes) {
                     out[src] = base64(bytes);
                     total += bytes.length;
