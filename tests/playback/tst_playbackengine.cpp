@@ -4,16 +4,12 @@
 #include "../platform/enginetesting.h"
 #include "fixtureserver.h"
 #include "formrecorder.h"
-#include "playbackdriver.h"
-#include "playbackhost.h"
-#include "scriptedprompt.h"
+#include "playbackrig.h"
 
-#include <QAction>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWebEnginePage>
 #include <algorithm>
-#include <array>
 
 using namespace brackenly;
 using namespace brackenly::enginetesting;
@@ -31,33 +27,6 @@ name="pass"><input type="submit" name="go" value="Go"></form><input type="hidden
 document.addEventListener('input', e => log.value += e.target.name + ';', true);
 document.forms[0].addEventListener('submit', () => log.value += 'submit;');</script>
 </body></html>)");
-
-// The main window's part in playback, with prompt and Auto Click checked.
-struct Host : PlaybackHost
-{
-    Host()
-    {
-        for (QAction& item : items)
-            item.setCheckable(true);
-        items[0].setChecked(true);
-        items[2].setChecked(true);
-    }
-    QWidget* window() override { return nullptr; }
-    Prompt* prompt() override { return &scripted; }
-    QString currentMode() override { return kPlaybackMode; }
-    QString lastCompletedUrl() override { return lastUrl; }
-    int permanentRecordCount() override { return int(records.size()); }
-    Record permanentRecord(int index) override { return records.at(index); }
-    std::optional<Record> selectedRecord() override { return std::nullopt; }
-    void goTo(const QString&) override {}
-    void setStatusText(const QString&) override {}
-    FillModeActions actions() { return {&items[0], &items[1], &items[2], &items[3]}; }
-
-    std::array<QAction, 4> items;
-    ScriptedPrompt scripted;
-    QString lastUrl;
-    QList<Record> records;
-};
 
 } // namespace
 
@@ -114,7 +83,8 @@ private Q_SLOTS:
         server_.clearRequests();
         WebEngineBrowser browser;
         showView(browser);
-        Host host;
+        PlaybackRig host;
+        host.setMarks("1010");
         host.records = {{"Form", "bank", bank(), "check.cgi", kPost, {}, {}}};
         PlaybackDriver driver(host, host.actions());
         CompletionLog log(&browser);
@@ -172,7 +142,8 @@ private Q_SLOTS:
         const QByteArray sent = server_.requestsFor("/fieldset/sent.cgi").constFirst().body;
         server_.clearRequests();
 
-        Host host;
+        PlaybackRig host;
+        host.setMarks("1010");
         host.records = {RecordFromSubmission(submitted.first().first().value<FormSubmission>())};
         host.scripted.answer(PromptAnswer::Ok);
         PlaybackDriver driver(host, host.actions());
