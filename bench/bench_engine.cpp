@@ -133,7 +133,7 @@ int main(int argc, char** argv)
             throw EngineError(QStringLiteral("the form page did not load"));
         document = browser.document();
         t.restart();
-        const QList<DomForm> forms = document->forms();
+        const QList<DomForm> forms = document->forms().items;
         const double formsMs = t.nsecsElapsed() / 1e6;
         before = browser.roundTrips();
         t.restart();

@@ -17,18 +17,23 @@ namespace brackenly {
 class Browser;
 
 // A "browser object": the top document of a browser, or one of its frames, named by
-// the path of frame indexes from the top ({} is the top document).
+// the path of frame indexes from the top ({} is the top document). One that a completion
+// hands over is tied to the document that completed (its identity): once another document
+// stands at that path, or none, it reaches nothing.
 class FrameRef
 {
 public:
     FrameRef() = default;
-    FrameRef(Browser* browser, QList<int> path);
+    // identity 0: whatever document stands at the path when asked.
+    FrameRef(Browser* browser, QList<int> path, qint64 identity = 0);
 
     Browser* browser() const { return browser_; }
     const QList<int>& path() const { return path_; }
+    qint64 identity() const { return identity_; }
     bool isNull() const { return browser_.isNull(); }
     bool isTop() const { return path_.isEmpty(); }
-    // The document this browser object shows; raises EngineError when there is none.
+    // The document this browser object shows; raises EngineError when there is none, or
+    // when it is no longer the document this reference is tied to.
     std::shared_ptr<Document> document() const;
 
     bool operator==(const FrameRef& other) const = default;
@@ -36,6 +41,7 @@ public:
 private:
     QPointer<Browser> browser_;
     QList<int> path_;
+    qint64 identity_ = 0;
 };
 
 // A form submitted in the top document or in a frame, as the engine is about to send it.
@@ -74,8 +80,10 @@ public:
     // once the page has loaded, ahead of the downloads.
     virtual void setPrefetchImages(bool on) { Q_UNUSED(on); }
 
-    // The document at a frame path; raises EngineError (no document, refused frame).
-    virtual std::shared_ptr<brackenly::Document> documentAt(const QList<int>& path) = 0;
+    // The document at a frame path; raises EngineError (no document, refused frame, or
+    // identity not 0 and another document than that one at the path).
+    virtual std::shared_ptr<brackenly::Document> documentAt(const QList<int>& path,
+                                                            qint64 identity = 0) = 0;
     std::shared_ptr<brackenly::Document> document() { return documentAt({}); }
     FrameRef topFrame() { return FrameRef(this, {}); }
 
@@ -86,7 +94,8 @@ public:
 
 Q_SIGNALS:
     void BeforeNavigate2(const QString& url);
-    // Once per frame and once for the top document, frames first.
+    // Once per frame and once for the top document, frames first; pDisp is tied to the
+    // document that completed.
     void DocumentComplete(const brackenly::FrameRef& pDisp, const QString& url);
     // Command 2 is Back.
     void CommandStateChange(int command, bool enable);

@@ -50,6 +50,13 @@ struct DomForm
     QList<DomElement> elements; // field order
 };
 
+// Items read in one round trip, with the address their document had at that moment.
+template <typename Item> struct DomList
+{
+    QString url;
+    QList<Item> items;
+};
+
 // One document (the top one or a frame's), read and written through the engine.
 // Collection reads cost one engine round trip each, however many items they hold.
 // Every member may raise EngineError.
@@ -65,9 +72,10 @@ public:
 
     virtual QList<DomImage> images() = 0;
     virtual QList<DomLink> links() = 0;
-    virtual QList<DomForm> forms() = 0;
+    // The forms with the controls a form submits (input, button, select, textarea) as elements.
+    virtual DomList<DomForm> forms() = 0;
     // getElementsByTagName: every element of that tag in document order ("INPUT").
-    virtual QList<DomElement> elementsByTagName(const QString& tag) = 0;
+    virtual DomList<DomElement> elementsByTagName(const QString& tag) = 0;
     // documentElement.innerHTML: the markup of the whole document.
     virtual QString markup() = 0;
 

@@ -1,6 +1,7 @@
 #include "autoclicker.h"
 
 #include "fillhost.h"
+#include "formfiller.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -27,7 +28,7 @@ bool isRecordedName(const QString& name, const QStringList& postNames)
 } // namespace
 
 void AutoClicker::ClickFilledForm(Document& document, const DomForm& form,
-                                  const QStringList& postNames)
+                                  const QStringList& postNames, const RecordedPage& page)
 {
     for (const DomElement& element : form.elements) {
         if (hasType(element, QLatin1String("submit"))) {
@@ -35,17 +36,20 @@ void AutoClicker::ClickFilledForm(Document& document, const DomForm& form,
             return;
         }
     }
-    AutoClickImageButton(document, postNames);
+    AutoClickImageButton(document, postNames, page);
 }
 
-void AutoClicker::AutoClickImageButton(Document& document, const QStringList& postNames)
+void AutoClicker::AutoClickImageButton(Document& document, const QStringList& postNames,
+                                       const RecordedPage& page)
 {
     FillHost& host = host_;
     const QPointer<QWidget> window(host.window());
     try {
-        const QList<DomElement> inputs = document.elementsByTagName(QStringLiteral("INPUT"));
+        const DomList<DomElement> inputs = document.elementsByTagName(QStringLiteral("INPUT"));
+        if (!page.allows(inputs.url))
+            return;
         bool seen = false;
-        for (const DomElement& input : inputs) {
+        for (const DomElement& input : inputs.items) {
             if (hasType(input, QLatin1String("text"))) {
                 seen = seen || isRecordedName(input.name, postNames);
             } else if (hasType(input, QLatin1String("image")) && seen && !input.src.isEmpty()) {

@@ -28,23 +28,32 @@ void processEvents(const QPointer<QWidget>& window)
 
 } // namespace
 
-void FormFiller::FillDocument(const FrameRef& pDisp, const QString& mode, const QString& action,
-                              const QString& postData)
+bool RecordedPage::allows(const QString& address) const
+{
+    return MayFillAt(url, address, frame);
+}
+
+void FormFiller::FillDocument(const FrameRef& pDisp, const QString& mode, const QString& recordUrl,
+                              const QString& action, const QString& postData)
 {
     // Only locals from here on: the owner of this filler may go with its window.
     FillHost& host = host_;
     const QPointer<QWidget> window(host.window());
+    const RecordedPage page{recordUrl, false};
+    if (!HasOwnOrigin(recordUrl))
+        return;
     try {
+        // Raises once another document stands where pDisp completed.
         const std::shared_ptr<Document> top = pDisp.document();
         const int frames = top->frameCount();
         if (frames == 0) {
-            FormFiller(host).FillForms(mode, *top, action, postData);
+            FormFiller(host).FillForms(mode, *top, page, action, postData);
             return;
         }
         for (int i = 0; i < frames; ++i) {
             try {
                 const std::shared_ptr<Document> frame = top->frame(i);
-                if (FormFiller(host).FillForms(mode, *frame, action, postData))
+                if (FormFiller(host).FillForms(mode, *frame, {recordUrl, true}, action, postData))
                     return;
             } catch (const std::exception&) {
                 // A frame that may not be read: try the next one.
@@ -52,14 +61,14 @@ void FormFiller::FillDocument(const FrameRef& pDisp, const QString& mode, const 
             if (!window)
                 return;
         }
-        FormFiller(host).FillForms(mode, *top, action, postData);
+        FormFiller(host).FillForms(mode, *top, page, action, postData);
     } catch (const std::exception&) {
         // No document to fill: nothing happens.
     }
 }
 
-bool FormFiller::FillForms(const QString& mode, Document& document, const QString& action,
-                           const QString& postData)
+bool FormFiller::FillForms(const QString& mode, Document& document, const RecordedPage& page,
+                           const QString& action, const QString& postData)
 {
     if (mode != kFillModeWrite)
         return false;
@@ -69,10 +78,10 @@ bool FormFiller::FillForms(const QString& mode, Document& document, const QStrin
     try {
         const PostPairs pairs(postData);
         DomForm form;
-        FormResult result = runPass(Pass::FileName, document, action, pairs, window, form);
+        FormResult result = runPass(Pass::FileName, document, page, action, pairs, window, form);
         // A form that matched by file name but was rejected still ends the search.
         if (result == FormResult::NoMatch)
-            result = runPass(Pass::PageName, document, action, pairs, window, form);
+            result = runPass(Pass::PageName, document, page, action, pairs, window, form);
         if (result != FormResult::Filled || !window)
             return false;
         if (!host.autoClickChecked()) {
@@ -88,7 +97,7 @@ bool FormFiller::FillForms(const QString& mode, Document& document, const QStrin
             document.flush();
         if (!window)
             return false;
-        AutoClicker(host).ClickFilledForm(document, form, pairs.PostNames());
+        AutoClicker(host).ClickFilledForm(document, form, pairs.PostNames(), page);
         return true;
     } catch (const HostGone&) {
         return false;
@@ -97,13 +106,16 @@ bool FormFiller::FillForms(const QString& mode, Document& document, const QStrin
     }
 }
 
-FormFiller::FormResult FormFiller::runPass(Pass pass, Document& document, const QString& action,
-                                           const PostPairs& pairs, const QPointer<QWidget>& window,
-                                           DomForm& filled)
+FormFiller::FormResult FormFiller::runPass(Pass pass, Document& document, const RecordedPage& page,
+                                           const QString& action, const PostPairs& pairs,
+                                           const QPointer<QWidget>& window, DomForm& filled)
 {
     bool matched = false;
-    const QList<DomForm> forms = document.forms();
-    for (const DomForm& form : forms) {
+    const DomList<DomForm> forms = document.forms();
+    // The document may have gone on to another address since it completed.
+    if (!page.allows(forms.url))
+        return FormResult::Rejected;
+    for (const DomForm& form : forms.items) {
         const QString formAction = actionOf(document, form);
         const bool same = pass == Pass::FileName ? SameFileName(action, formAction)
                                                  : SamePageName(action, formAction);

@@ -1,5 +1,7 @@
 #include "formtext.h"
 
+#include <QUrl>
+
 namespace brackenly {
 
 namespace {
@@ -29,7 +31,40 @@ bool tagHasId(const QString& tag, const QString& id)
     return false;
 }
 
+QString originOf(const QString& url)
+{
+    const QUrl parsed(url);
+    const QString scheme = parsed.scheme().toLower();
+    const int defaultPort = scheme == QLatin1String("https") ? 443
+                            : scheme == QLatin1String("ftp") ? 21
+                                                             : 80;
+    return scheme + QLatin1String("://") + parsed.host().toLower() + u':' +
+           QString::number(parsed.port(defaultPort));
+}
+
 } // namespace
+
+bool HasOwnOrigin(const QString& url)
+{
+    const QUrl parsed(url);
+    const QString scheme = parsed.scheme().toLower();
+    if (!parsed.isValid())
+        return false;
+    if (scheme == QLatin1String("file"))
+        return true;
+    return (scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
+            scheme == QLatin1String("ftp")) &&
+           !parsed.host().isEmpty();
+}
+
+bool MayFillAt(const QString& recordUrl, const QString& address, bool frame)
+{
+    if (!HasOwnOrigin(recordUrl) || !HasOwnOrigin(address))
+        return false;
+    if (!frame)
+        return recordUrl.compare(address, Qt::CaseInsensitive) == 0;
+    return originOf(recordUrl) == originOf(address);
+}
 
 QString LastPathSegment(const QString& text)
 {

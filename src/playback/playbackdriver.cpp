@@ -1,6 +1,7 @@
 #include "playbackdriver.h"
 
 #include "formfiller.h"
+#include "formtext.h"
 #include "playbackhost.h"
 #include "prompt.h"
 
@@ -39,6 +40,35 @@ void PlaybackDriver::connectItem(QAction* action, Item item)
 
 void PlaybackDriver::PlaybackStep(const FrameRef& pDisp, const QString& url)
 {
+    Completion completion{pDisp, url, lastUrl_};
+    lastUrl_ = url;
+    if (stepping_) {
+        waiting_.enqueue(std::move(completion));
+        return;
+    }
+    const QPointer<PlaybackDriver> self(this);
+    stepping_ = true;
+    std::exception_ptr failure;
+    try {
+        step(completion, false);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    while (self && !waiting_.isEmpty()) {
+        try {
+            step(waiting_.dequeue(), true);
+        } catch (const std::exception&) {
+            // Its own completion was handled long ago: nothing is left to end.
+        }
+    }
+    if (self)
+        stepping_ = false;
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void PlaybackDriver::step(const Completion& completion, bool waited)
+{
     PlaybackHost& host = host_;
     if (host.currentMode() != kPlaybackMode)
         return;
@@ -48,15 +78,17 @@ void PlaybackDriver::PlaybackStep(const FrameRef& pDisp, const QString& url)
     const QPointer<QWidget> window(host.window());
     for (int i = 0; i < host.permanentRecordCount(); ++i) {
         const Record record = host.permanentRecord(i);
-        const bool candidate =
-            record.Type == kFormType && record.Url.compare(url, Qt::CaseInsensitive) == 0;
+        // Values recorded where no page of their own stood are never offered.
+        const bool candidate = record.Type == kFormType &&
+                               record.Url.compare(completion.url, Qt::CaseInsensitive) == 0 &&
+                               HasOwnOrigin(record.Url);
         if (candidate) {
-            const bool chosen = chooses(record, url);
+            const bool chosen = chooses(record, completion, waited);
             if (!self || !window)
                 return;
             if (chosen) {
-                FormFiller(*this).FillDocument(pDisp, kFillModeWrite, record.Action,
-                                               record.Postdata);
+                FormFiller(*this).FillDocument(completion.frame, kFillModeWrite, record.Url,
+                                               record.Action, record.Postdata);
                 return;
             }
         }
@@ -66,11 +98,12 @@ void PlaybackDriver::PlaybackStep(const FrameRef& pDisp, const QString& url)
     }
 }
 
-bool PlaybackDriver::chooses(const Record& record, const QString& url)
+bool PlaybackDriver::chooses(const Record& record, const Completion& completion, bool waited)
 {
     PlaybackHost& host = host_;
     // The same address twice in a row is filled on its first completion only.
-    if (url.compare(host.lastCompletedUrl(), Qt::CaseInsensitive) == 0)
+    const QString last = waited ? completion.previousUrl : host.lastCompletedUrl();
+    if (completion.url.compare(last, Qt::CaseInsensitive) == 0)
         return false;
     if (!checked(mnuPromptFill_))
         return true;
@@ -94,7 +127,7 @@ void PlaybackDriver::cmdFill_Click()
         const PromptAnswer answer =
             host.prompt().ask(host.window(), question, QStringLiteral("Address: ") + record->Url,
                               PromptButtons::YesNo);
-        if (answer == PromptAnswer::Yes && window)
+        if (answer == PromptAnswer::Yes && window && HasOwnOrigin(record->Url))
             host.goTo(record->Url);
     } catch (const std::exception&) {
         // A click handler ends quietly.

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QObject>
 #include <QPointer>
+#include <QQueue>
 #include <QString>
 
 namespace brackenly {
@@ -32,10 +33,13 @@ public:
     PlaybackDriver(PlaybackHost& host, const FillModeActions& actions, QObject* parent = nullptr);
 
     // The playback step of a completed document (a frame's or the top one). Failures of the
-    // host (a list that cannot be read) propagate; the fill itself fails quietly.
+    // host (a list that cannot be read) propagate; the fill itself fails quietly. A completion
+    // that arrives while a step runs (during its question or its fill) waits, and its step
+    // runs after that one, in the order they came.
     void PlaybackStep(const FrameRef& pDisp, const QString& url);
 
-    // "Go to": navigates to the selected record after asking. Never raises.
+    // "Go to": navigates to the selected record after asking; never to an address without an
+    // origin of its own (a "javascript:" one would run in the page shown). Never raises.
     void cmdFill_Click();
 
     // A click on an item, taking its current mark as the state before the click (the menu's
@@ -58,8 +62,17 @@ private:
     void click(Item item, bool wasChecked);
     void setMarks(bool manual, bool autoClick, bool noFill);
     static bool checked(const QPointer<QAction>& action);
+    struct Completion
+    {
+        FrameRef frame;
+        QString url;
+        QString previousUrl; // the completion before it
+    };
+    // One step; previousUrl stands in for LastCompletedUrl for a step that waited, as the
+    // window has recorded later completions meanwhile.
+    void step(const Completion& completion, bool waited);
     // Whether this candidate is chosen; asks first when the prompt mark is on.
-    bool chooses(const Record& record, const QString& url);
+    bool chooses(const Record& record, const Completion& completion, bool waited);
 
     // FillHost, for the fill-in engine.
     QWidget* window() override;
@@ -71,6 +84,9 @@ private:
     QPointer<QAction> mnuManualClick_;
     QPointer<QAction> mnuAutoClick_;
     QPointer<QAction> mnuNoFill_;
+    bool stepping_ = false;
+    QQueue<Completion> waiting_;
+    QString lastUrl_; // of the completion stepping or waiting last
 };
 
 } // namespace brackenly

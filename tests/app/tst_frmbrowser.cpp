@@ -190,14 +190,15 @@ void tst_frmBrowser::navigationStatusAndCompletion()
     QCOMPARE(w_->Timer1->interval(), 1000);
 
     w_->gbGobackFlag = true;
-    b->setDocument(std::make_shared<FakeDocument>(url));
+    const auto document = std::make_shared<FakeDocument>(url);
+    b->setDocument(document);
     b->complete({}, url);
     QVERIFY(!w_->Timer1->isActive());
     QCOMPARE(w_->statusText(), QString());
     QCOMPARE(w_->cmdSaveImage->isEnabled(), saveEnabled);
     QCOMPARE(w_->strLastUrl, url);
     QCOMPARE(w_->LastCompletedUrl, url);
-    QCOMPARE(w_->LastCompletedBrowser, b->topFrame());
+    QCOMPARE(w_->LastCompletedBrowser, FrameRef(b, {}, document->identity()));
     QVERIFY(!w_->gbGobackFlag);
 }
 

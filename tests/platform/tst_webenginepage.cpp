@@ -145,7 +145,7 @@ private Q_SLOTS:
             got << "img " + image.src;
         for (const DomLink& link : document->links())
             got << "a " + link.href + " " + link.innerHtml + (link.text == link.href ? "" : " ?");
-        const QList<DomForm> forms = document->forms();
+        const QList<DomForm> forms = document->forms().items;
         for (const DomForm& form : forms) {
             got << "form " + form.action + " " + form.id + " " + form.target;
             for (const DomElement& field : form.elements) {
@@ -156,7 +156,7 @@ private Q_SLOTS:
                         " " + option.text + "=" + option.value + (option.selected ? "*" : "");
             }
         }
-        const QList<DomElement> inputs = document->elementsByTagName("INPUT");
+        const QList<DomElement> inputs = document->elementsByTagName("INPUT").items;
         for (const DomElement& input : inputs)
             got << "input " + input.name + " " + input.src;
         const QString markup = document->markup();
@@ -190,7 +190,7 @@ private Q_SLOTS:
         qint64 before = browser_->roundTrips();
         QCOMPARE(document->images().size(), count);
         QCOMPARE(document->links().size(), count);
-        const QList<DomElement> fields = document->forms().value(0).elements;
+        const QList<DomElement> fields = document->forms().items.value(0).elements;
         QCOMPARE(fields.size(), count + 1);
         QCOMPARE(browser_->roundTrips() - before, 3);
 
@@ -226,7 +226,7 @@ private Q_SLOTS:
         QFETCH(QString, log);
         QVERIFY(loadAndWait(*browser_, url("/edit.html")));
         const ElementId handle =
-            named(browser_->document()->forms()[0].elements, field, nth).handle;
+            named(browser_->document()->forms().items[0].elements, field, nth).handle;
         QVERIFY(handle != 0);
         if (edit == 's')
             QVERIFY(loadAndWait(*browser_, url("/edit.html")));
@@ -246,8 +246,8 @@ private Q_SLOTS:
             document->flush();
         QCOMPARE(browser_->roundTrips() - before, 1);
 
-        QCOMPARE(named(document->elementsByTagName("INPUT"), "log").value, log);
-        const QList<DomElement> after = document->forms()[0].elements;
+        QCOMPARE(named(document->elementsByTagName("INPUT").items, "log").value, log);
+        const QList<DomElement> after = document->forms().items[0].elements;
         QCOMPARE(named(after, "t").value, edit == 'v' ? "new" : "old");
         QCOMPARE(named(after, "r", 0).checked, field != "r"); // a group keeps one mark
         QCOMPARE(named(after, field, nth).handle == handle, edit != 's');
@@ -479,7 +479,7 @@ private:
     }
     QString outValue()
     {
-        return named(browser_->document()->elementsByTagName("INPUT"), "out").value;
+        return named(browser_->document()->elementsByTagName("INPUT").items, "out").value;
     }
 
     FixtureServer server_;

@@ -7,6 +7,7 @@
 
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 using namespace brackenly;
@@ -111,7 +112,8 @@ private Q_SLOTS:
         FakeDocument doc(kPage);
         build(doc, doc.addForm(QStringLiteral("login.cgi")), "hidden:token;" + field);
         Host host;
-        QVERIFY(FormFiller(host).FillForms(kFillModeWrite, doc, kLogin, "token=1&" + postData));
+        QVERIFY(FormFiller(host).FillForms(kFillModeWrite, doc, {kPage}, kLogin,
+                                           "token=1&" + postData));
         QCOMPARE(doc.writeLog(), writes);
     }
 
@@ -162,7 +164,8 @@ private Q_SLOTS:
                 form.addText(QStringLiteral("action"));
         }
         Host host;
-        QCOMPARE(FormFiller(host).FillForms(kFillModeWrite, doc, recorded, "user=b"), filled >= 0);
+        QCOMPARE(FormFiller(host).FillForms(kFillModeWrite, doc, {kPage}, recorded, "user=b"),
+                 filled >= 0);
         for (int i = 0; i < users.size(); ++i)
             QCOMPARE(doc.peek(users.at(i)).value, i == filled ? QStringLiteral("b") : QString());
     }
@@ -207,12 +210,74 @@ private Q_SLOTS:
         FakeBrowser browser;
         browser.setDocument(top);
         Host host(true);
-        FormFiller(host).FillDocument(browser.topFrame(), kFillModeWrite, kLogin, "user=bob");
+        FormFiller(host).FillDocument(browser.topFrame(), kFillModeWrite, kPage, kLogin,
+                                      "user=bob");
         QStringList got;
         for (const auto& [name, doc] : docs)
             if (doc->peek(doc->find(QStringLiteral("user"))).value == u"bob")
                 got << name;
         QCOMPARE(got, filled);
+    }
+
+    // Recorded values go only into the document that completed, while it shows the recorded
+    // address; its frames while they show pages of that origin.
+    void recordedPageOnly_data()
+    {
+        QTest::addColumn<QString>("recorded"); // the record's Url
+        QTest::addColumn<QString>("change");   // after the completion
+        QTest::addColumn<QStringList>("writes");
+        const QStringList filled{"value user=bob", "click go"};
+        const auto row = [](const char* name, const QString& recorded, const char* change,
+                            const QStringList& writes) {
+            QTest::newRow(name) << recorded << QString(change) << writes;
+        };
+        row("the recorded page", kPage, "", filled);
+        row("letter case aside", kPage.toUpper(), "", filled);
+        row("another address", "http://site/app/other.html", "", {});
+        row("replaced at the same path", kPage, "replace", {});
+        row("moved on before the image button", kPage, "move", {"value user=bob"});
+        row("about:srcdoc", "about:srcdoc", "", {});
+        row("data:", "data:text/html,<form>", "", {});
+        row("frame of that site", kPage, "http://site/app/frame.html",
+            {"frame: value user=bob", "frame: click go"});
+        row("frame of another site", kPage, "http://evil/app/form.html", filled);
+    }
+    void recordedPageOnly()
+    {
+        QFETCH(QString, recorded);
+        QFETCH(QString, change);
+        QFETCH(QStringList, writes);
+        const auto page = [&](const QString& url) {
+            auto doc = FakeDocument::create(url);
+            build(*doc, doc->addForm(QStringLiteral("login.cgi")), "text:user;image:go::g.gif");
+            return doc;
+        };
+        // Every document shows the recorded address (or the row's frame address).
+        std::shared_ptr<FakeDocument> top = page(recorded.startsWith("http") ? kPage : recorded);
+        std::shared_ptr<FakeDocument> frame;
+        if (change.startsWith("http")) {
+            frame = top->addFrame(change);
+            build(*frame, frame->addForm(QStringLiteral("login.cgi")), "text:user;image:go::g.gif");
+        }
+        FakeBrowser browser;
+        browser.setDocument(top);
+        FrameRef completed;
+        connect(&browser, &Browser::DocumentComplete, this,
+                [&](const FrameRef& f) { completed = f.isTop() ? f : completed; });
+        browser.complete({}, recorded);
+        if (change == "replace") {
+            top = page(kPage);
+            browser.setDocument(top);
+        } else if (change == "move") {
+            QTimer::singleShot(0, this, [top] { top->setUrl(kPage + "?next"); });
+        }
+        Host host(true);
+        FormFiller(host).FillDocument(completed, kFillModeWrite, recorded, kLogin, "user=bob");
+        QStringList got = top->writeLog();
+        for (const QString& write : frame ? frame->writeLog() : QStringList())
+            got << "frame: " + write;
+        QCOMPARE(got, writes);
+        QVERIFY(host.status.isEmpty());
     }
 
     void autoClick_data()
@@ -242,7 +307,7 @@ private Q_SLOTS:
         build(doc, doc.addForm(QStringLiteral("login.cgi")), layout);
         Host host(true);
         // Filled counts as done whether or not a click was possible.
-        QVERIFY(FormFiller(host).FillForms(kFillModeWrite, doc, kLogin, postData));
+        QVERIFY(FormFiller(host).FillForms(kFillModeWrite, doc, {kPage}, kLogin, postData));
         QCOMPARE(doc.writeLog().filter(QRegularExpression("^click ")),
                  clicked.isEmpty() ? QStringList() : QStringList{"click " + clicked});
         QCOMPARE(host.status,

@@ -1,12 +1,8 @@
 #include "fakebrowser.h"
 #include "fakedocument.h"
-#include "playbackdriver.h"
-#include "playbackhost.h"
-#include "scriptedprompt.h"
+#include "playbackrig.h"
 
 #include <QTest>
-#include <QWidget>
-#include <array>
 
 using namespace brackenly;
 using A = PromptAnswer;
@@ -15,37 +11,7 @@ namespace {
 
 const QString kPage = QStringLiteral("http://site/app/login.html");
 
-// A main window; its "Playback" marks as "prompt manual auto nofill", e.g. "1010".
-struct Host : PlaybackHost
-{
-    QWidget* window() override { return &win; }
-    Prompt& prompt() override { return scripted; }
-    QString currentMode() override { return mode; }
-    QString lastCompletedUrl() override { return lastUrl; }
-    int permanentRecordCount() override { return int(records.size()); }
-    Record permanentRecord(int index) override { return records.at(index); }
-    std::optional<Record> selectedRecord() override { return selected; }
-    void goTo(const QString& url) override { wentTo << url; }
-    void setStatusText(const QString&) override {}
-
-    FillModeActions actions() { return {&items[0], &items[1], &items[2], &items[3]}; }
-    void setMarks(const QString& text)
-    {
-        for (int i = 0; i < 4; ++i) {
-            items[i].setCheckable(true);
-            items[i].setChecked(text.at(i) == u'1');
-        }
-    }
-
-    std::array<QAction, 4> items;
-    ScriptedPrompt scripted;
-    QString mode = QStringLiteral("Playback");
-    QString lastUrl;
-    QList<Record> records;
-    std::optional<Record> selected;
-    QStringList wentTo;
-    QWidget win;
-};
+using Host = PlaybackRig;
 
 // A record whose post data fills "user" with its session name.
 Record record(const QString& session, const QString& url = kPage, const QString& type = "Form")
@@ -168,6 +134,8 @@ private Q_SLOTS:
         QTest::newRow("other case is an address") << "FORM" << A::Yes << address << true;
         QTest::newRow("nothing selected")
             << "" << A::Ok << "Please select a record session from the list first!" << false;
+        // It would run in the page shown.
+        QTest::newRow("script address, yes") << "javascript:" << A::Yes << address << false;
     }
     void goTo()
     {
@@ -177,15 +145,55 @@ private Q_SLOTS:
         QFETCH(bool, goes);
         Host host;
         host.setMarks(QStringLiteral("1010"));
+        const QString url = type.endsWith(u':') ? type + "alert(1)" : kPage;
         if (!type.isEmpty())
-            host.selected = record(QStringLiteral("s"), kPage, type);
+            host.selected = record(QStringLiteral("s"), url, type.endsWith(u':') ? "Url" : type);
         PlaybackDriver driver(host, host.actions());
         host.scripted.answer(answer);
         driver.cmdFill_Click();
         QCOMPARE(host.scripted.texts(), QStringList{question});
         if (!type.isEmpty())
-            QCOMPARE(host.scripted.questions().first().title, "Address: " + kPage);
+            QCOMPARE(host.scripted.questions().first().title, "Address: " + url);
         QCOMPARE(host.wentTo, goes ? QStringList{kPage} : QStringList{});
+    }
+
+    // Completions handled while a step waits for its question get their steps after it, in
+    // order; each compared with the completion before it, not with the window's latest.
+    void completionsWaitTheirTurn_data()
+    {
+        QTest::addColumn<QStringList>("during");  // completing while the first question is open
+        QTest::addColumn<QStringList>("offered"); // sessions offered, in order
+        const QString other = QStringLiteral("http://site/app/other.html");
+        QTest::newRow("another page") << QStringList{other} << QStringList{"one", "two"};
+        QTest::newRow("the same page again") << QStringList{kPage} << QStringList{"one"};
+        QTest::newRow("away and back")
+            << QStringList{other, kPage} << QStringList{"one", "two", "one"};
+    }
+    void completionsWaitTheirTurn()
+    {
+        QFETCH(QStringList, during);
+        QFETCH(QStringList, offered);
+        Host host;
+        host.setMarks(QStringLiteral("1100"));
+        host.records = {record("one"), record("two", "http://site/app/other.html")};
+        PlaybackDriver driver(host, host.actions());
+        FakeBrowser browser;
+        browser.setDocument(FakeDocument::create(kPage));
+        qsizetype askedMeanwhile = -1;
+        host.scripted.answer([&](const ScriptedPrompt::Question&) {
+            for (const QString& url : during)
+                driver.PlaybackStep(browser.topFrame(), url); // as the window's handler would
+            askedMeanwhile = host.scripted.questions().size();
+            return A::Ok;
+        });
+        host.scripted.setDefaultAnswer(A::Ok);
+        driver.PlaybackStep(browser.topFrame(), kPage);
+
+        QCOMPARE(askedMeanwhile, 1);
+        QStringList got;
+        for (const auto& question : host.scripted.questions())
+            got << question.title.section(u'=', 1);
+        QCOMPARE(got, offered);
     }
 };
 

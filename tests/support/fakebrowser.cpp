@@ -23,7 +23,7 @@ void FakeBrowser::Navigate(const QString& url)
         hook(url);
 }
 
-std::shared_ptr<Document> FakeBrowser::documentAt(const QList<int>& path)
+std::shared_ptr<Document> FakeBrowser::documentAt(const QList<int>& path, qint64 identity)
 {
     if (!document_)
         throw EngineError(QStringLiteral("fake browser: no document"));
@@ -34,6 +34,8 @@ std::shared_ptr<Document> FakeBrowser::documentAt(const QList<int>& path)
             throw EngineError(QStringLiteral("fake browser: no frame %1").arg(index));
         document = document->frames_[size_t(index)].document;
     }
+    if (identity != 0 && document->identity() != identity)
+        throw EngineError(QStringLiteral("fake browser: the document was replaced"));
     return document;
 }
 
@@ -46,7 +48,13 @@ void FakeBrowser::setDocument(std::shared_ptr<FakeDocument> document)
 
 void FakeBrowser::complete(const QList<int>& path, const QString& url)
 {
-    Q_EMIT DocumentComplete(FrameRef(this, path),
+    qint64 identity = 0;
+    try {
+        identity = std::static_pointer_cast<FakeDocument>(documentAt(path))->identity();
+    } catch (const EngineError&) {
+        // A refused frame completes too; its browser object reaches nothing anyway.
+    }
+    Q_EMIT DocumentComplete(FrameRef(this, path, identity),
                             url.isEmpty() && document_ ? document_->url_ : url);
 }
 
@@ -54,12 +62,12 @@ void FakeBrowser::completeAll()
 {
     // Collected first, so a handler that replaces the document does not change the
     // events already on their way.
-    QList<QPair<QList<int>, QString>> events;
+    QList<std::pair<FrameRef, QString>> events;
     const std::function<void(const FakeDocument&, QList<int>)> collect =
         [&](const FakeDocument& document, QList<int> path) {
             for (size_t i = 0; i < document.frames_.size(); ++i)
                 collect(*document.frames_[i].document, path + QList<int>{int(i)});
-            events.append({path, document.url_});
+            events.append({FrameRef(this, path, document.identity()), document.url_});
         };
     if (document_)
         collect(*document_, {});
@@ -67,7 +75,7 @@ void FakeBrowser::completeAll()
     for (const auto& event : events) {
         if (!self)
             return;
-        Q_EMIT DocumentComplete(FrameRef(this, event.first), event.second);
+        Q_EMIT DocumentComplete(event.first, event.second);
     }
 }
 

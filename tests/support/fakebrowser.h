@@ -34,8 +34,8 @@ public:
     bool silent() const override { return silent_; }
     void setRegisterAsBrowser(bool on) override { registerAsBrowser_ = on; }
     // Walks the document tree; raises EngineError without a document, for an index out of
-    // range or a refused frame on the way.
-    std::shared_ptr<Document> documentAt(const QList<int>& path) override;
+    // range, a refused frame on the way, or another document than `identity` at the end.
+    std::shared_ptr<Document> documentAt(const QList<int>& path, qint64 identity = 0) override;
 
     // ---- what was asked
     // The texts of Navigate and Navigate2, in order.
@@ -49,7 +49,8 @@ public:
     // ---- driving it
     // Shows the document; the one shown before is gone, as after a navigation.
     void setDocument(std::shared_ptr<FakeDocument> document);
-    // DocumentComplete for one frame; an empty url takes the top document's address.
+    // DocumentComplete for one frame, tied to the document now at its path; an empty url
+    // takes the top document's address.
     void complete(const QList<int>& path, const QString& url = {});
     // DocumentComplete for every frame, depth-first with children before their parent,
     // then for the top document, as the real engine reports a load.

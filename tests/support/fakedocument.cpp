@@ -16,6 +16,12 @@ ElementId nextHandle()
     return next++;
 }
 
+qint64 nextIdentity()
+{
+    static std::atomic<qint64> next{1};
+    return next++;
+}
+
 bool isType(const DomElement& element, QLatin1String type)
 {
     return element.type.compare(type, Qt::CaseInsensitive) == 0;
@@ -36,6 +42,8 @@ void keepOneSelected(DomElement& select)
 }
 
 } // namespace
+
+FakeDocument::FakeDocument(const QString& url) : url_(url), identity_(nextIdentity()) {}
 
 FakeForm& FakeDocument::addForm(const QString& action, const QString& id)
 {
@@ -201,10 +209,10 @@ QList<DomLink> FakeDocument::links()
     return result;
 }
 
-QList<DomForm> FakeDocument::forms()
+DomList<DomForm> FakeDocument::forms()
 {
     enter(int(DomCall::Forms));
-    QList<DomForm> result;
+    DomList<DomForm> result{url_, {}};
     for (const auto& f : forms_) {
         DomForm form{f->handle(), {}, f->id(), {}, {}};
         bool shadowed = false;
@@ -221,18 +229,18 @@ QList<DomForm> FakeDocument::forms()
             form.action = QStringLiteral("[object]");
         else
             form.action = f->action().isEmpty() ? url_ : resolve(f->action());
-        result.append(form);
+        result.items.append(form);
     }
     return result;
 }
 
-QList<DomElement> FakeDocument::elementsByTagName(const QString& tag)
+DomList<DomElement> FakeDocument::elementsByTagName(const QString& tag)
 {
     enter();
-    QList<DomElement> result;
+    DomList<DomElement> result{url_, {}};
     for (const Node& n : nodes_) {
         if (n.tag == tag.toUpper())
-            result.append(view(n));
+            result.items.append(view(n));
     }
     return result;
 }

@@ -32,7 +32,7 @@ enum class DomCall
 class FakeDocument : public Document
 {
 public:
-    explicit FakeDocument(const QString& url = {}) : url_(url) {}
+    explicit FakeDocument(const QString& url = {});
     FakeDocument(const FakeDocument&) = delete;
     FakeDocument& operator=(const FakeDocument&) = delete;
 
@@ -50,6 +50,10 @@ public:
 
     // ---- building
     void setMarkup(const QString& markup) { markup_ = markup; }
+    // The address the document now shows (a script changed it); completions keep the old.
+    void setUrl(const QString& url) { url_ = url; }
+    // Unique among all FakeDocuments: what a completion's browser object is tied to.
+    qint64 identity() const { return identity_; }
     FakeForm& addForm(const QString& action = {}, const QString& id = {});
     // An element outside any form; it follows everything added so far in document order.
     ElementId addLooseElement(const DomElement& element) { return insertElement(0, element); }
@@ -87,8 +91,8 @@ public:
     std::shared_ptr<Document> frame(int index) override;
     QList<DomImage> images() override;
     QList<DomLink> links() override;
-    QList<DomForm> forms() override;
-    QList<DomElement> elementsByTagName(const QString& tag) override;
+    DomList<DomForm> forms() override;
+    DomList<DomElement> elementsByTagName(const QString& tag) override;
     QString markup() override;
     void setValue(ElementId element, const QString& value) override;
     void setChecked(ElementId element, bool checked) override;
@@ -130,6 +134,7 @@ private:
     void applyOption(ElementId select, int optionIndex, bool selected);
 
     QString url_;
+    qint64 identity_;
     QString markup_;
     std::vector<std::unique_ptr<FakeForm>> forms_;
     std::vector<Node> nodes_; // document order

@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QRandomGenerator>
 #include <QWebEngineScript>
+#include <algorithm>
 
 namespace brackenly {
 
@@ -26,12 +27,16 @@ const QString& secret()
     return value;
 }
 
+// One function in two files (each stays short enough to read), joined in this order.
 QString helperSource()
 {
-    QFile file(QStringLiteral(":/brackenly/js/helper.js"));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("The engine helper script is missing from the resources");
-    QString source = QString::fromUtf8(file.readAll());
+    QString source;
+    for (const char* part : {"dom", "images"}) {
+        QFile file(QStringLiteral(":/brackenly/js/helper-%1.js").arg(QLatin1String(part)));
+        if (!file.open(QIODevice::ReadOnly))
+            qFatal("The engine helper script is missing from the resources");
+        source += QString::fromUtf8(file.readAll());
+    }
     source.replace(QStringLiteral("@SECRET@"), secret());
     source.replace(QStringLiteral("@PREFIX@"), kPrefix);
     return source;
@@ -39,20 +44,27 @@ QString helperSource()
 
 } // namespace
 
-QString HelperScript::source()
+QString HelperScript::source(qint64 eagerMaxBytes)
 {
     static const QString source = helperSource();
-    return source;
+    QString variant = source;
+    variant.replace(QStringLiteral("@EAGER@"), QString::number(std::max<qint64>(0, eagerMaxBytes)));
+    return variant;
 }
 
-QWebEngineScript HelperScript::script()
+QString HelperScript::name()
+{
+    return QStringLiteral("brackenly-helper");
+}
+
+QWebEngineScript HelperScript::script(qint64 eagerMaxBytes)
 {
     QWebEngineScript script;
-    script.setName(QStringLiteral("brackenly-helper"));
+    script.setName(name());
     script.setWorldId(worldId);
     script.setInjectionPoint(QWebEngineScript::DocumentCreation);
     script.setRunsOnSubFrames(true);
-    script.setSourceCode(source());
+    script.setSourceCode(source(eagerMaxBytes));
     return script;
 }
 

@@ -14,10 +14,13 @@ public:
     // The isolated world the helper runs in; nothing else of ours or the page's runs there.
     static constexpr quint32 worldId = 211;
 
-    // The helper, installed at document creation in every frame.
-    static QWebEngineScript script();
+    // The helper, installed at document creation in every frame. With eagerMaxBytes > 0 the
+    // top document reads its images (up to that size each) once it has loaded.
+    static QWebEngineScript script(qint64 eagerMaxBytes = 0);
     // Its source: a statement that installs it in the document it runs in, once.
-    static QString source();
+    static QString source(qint64 eagerMaxBytes = 0);
+    // The script's name in a page's script collection.
+    static QString name();
 
     enum class Message
     {

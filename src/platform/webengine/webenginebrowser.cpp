@@ -41,41 +41,39 @@ QList<int> pathFromJson(const QJsonValue& value)
     return path;
 }
 
+// Whether the helper is installed: its own property of the world's global, which no page
+// element's id or name can pose as (those are found only where no own property is).
+const QString kHasHelper =
+    QStringLiteral("Object.prototype.hasOwnProperty.call(window, 'brackenlyHelper')");
+
 // The request travels as a JavaScript object literal (JSON is one). Where the engine failed
 // to install the helper (it happens after a renderer crash) the call says so ("m"), and is
-// sent again with the helper in front. Error pages never get one: they have no document.
-QString callScript(const QJsonObject& request, bool installHelper)
+// sent again with the helper (`install`) in front. Error pages never get one: they have no
+// document.
+QString callScript(const QJsonObject& request, const QString& install)
 {
-    QString script = installHelper ? HelperScript::source() + QStringLiteral("\n;") : QString();
-    script += QStringLiteral("(typeof brackenlyHelper === 'object' && brackenlyHelper.run) ? "
-                             "brackenlyHelper.run(") +
-              QString::fromUtf8(QJsonDocument(request).toJson(QJsonDocument::Compact)) +
-              QStringLiteral(") : '{\"e\":\"the page has no document\",\"m\":true}'");
-    return script;
+    return install + kHasHelper + QStringLiteral(" ? brackenlyHelper.run(") +
+           QString::fromUtf8(QJsonDocument(request).toJson(QJsonDocument::Compact)) +
+           QStringLiteral(") : '{\"e\":\"the page has no document\",\"m\":true}'");
 }
 
 // A call of one of the helper's functions; answers "m" where the helper is missing.
 QString helperFunctionScript(const QString& function, const QJsonArray& arguments,
-                             bool installHelper)
+                             const QString& install)
 {
-    QString script = installHelper ? HelperScript::source() + QStringLiteral("\n;") : QString();
-    const QString call = QStringLiteral("brackenlyHelper.") + function;
-    return script + QStringLiteral("(typeof brackenlyHelper === 'object' && ") + call +
-           QStringLiteral(") ? ") + call + QStringLiteral("(...") +
+    return install + kHasHelper + QStringLiteral(" ? brackenlyHelper.") + function +
+           QStringLiteral("(...") +
            QString::fromUtf8(QJsonDocument(arguments).toJson(QJsonDocument::Compact)) +
            QStringLiteral(") : 'm'");
 }
 
-// A renderer that already missed one time limit gets this long to answer a trivial script.
-constexpr int kStuckCheckMs = 1000;
+int gPingTimeoutMs = 1000;
 // How long a renderer that was ended may take to be reported gone.
 constexpr int kEndWaitMs = 3000;
 
-QString claimTopScript()
+qint64 tokenFrom(const QJsonObject& message)
 {
-    return HelperScript::source() +
-           QStringLiteral("\n;(typeof brackenlyHelper === 'object' && brackenlyHelper.claimTop) ? "
-                          "brackenlyHelper.claimTop() : '{\"h\":false}'");
+    return qint64(message.value(QStringLiteral("t")).toDouble());
 }
 
 } // namespace
@@ -147,21 +145,12 @@ void WebEngineBrowser::setPrefetchImages(bool on)
 {
     if (!page_)
         return;
-    static const QString name = QStringLiteral("brackenly-prefetch-images");
+    // The helper, in its own world, reads them when the top document has loaded.
+    eagerMaxBytes_ = on ? maxCachedBytes() : 0;
     QWebEngineScriptCollection& scripts = page_->scripts();
-    for (const QWebEngineScript& old : scripts.find(name))
+    for (const QWebEngineScript& old : scripts.find(HelperScript::name()))
         scripts.remove(old);
-    if (!on)
-        return;
-    // Read by the helper, in its own world, when the top document has loaded.
-    QWebEngineScript script;
-    script.setName(name);
-    script.setWorldId(HelperScript::worldId);
-    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    script.setSourceCode(
-        QStringLiteral("window.brackenlyEagerImages = Object.freeze({maxBytes: %1});")
-            .arg(maxCachedBytes()));
-    scripts.insert(script);
+    scripts.insert(HelperScript::script(eagerMaxBytes_));
 }
 
 void WebEngineBrowser::setSilent(bool silent)
@@ -175,12 +164,14 @@ bool WebEngineBrowser::silent() const
     return page_ && page_->silent();
 }
 
-std::shared_ptr<Document> WebEngineBrowser::documentAt(const QList<int>& path)
+std::shared_ptr<Document> WebEngineBrowser::documentAt(const QList<int>& path, qint64 identity)
 {
     if (path.isEmpty() && completed_ && completed_->current &&
-        completed_->generation == loadGeneration_)
+        completed_->generation == loadGeneration_ &&
+        (identity == 0 || identity == completed_->token))
         return std::make_shared<WebEngineDocument>(this, path, completed_->token, completed_);
-    const QJsonValue token = call(path, 0, QStringLiteral("open"), -1);
+    // With an identity, the page refuses when another document stands at the path.
+    const QJsonValue token = call(path, identity, QStringLiteral("open"), -1);
     return std::make_shared<WebEngineDocument>(this, path, qint64(token.toDouble()));
 }
 
@@ -229,9 +220,11 @@ QJsonValue WebEngineBrowser::call(const QList<int>& path, qint64 token, const QS
 
     // run() throws when this browser was destroyed during the wait, so no member is touched.
     QJsonObject reply =
-        QJsonDocument::fromJson(runner_->run(callScript(request, false)).toUtf8()).object();
-    if (reply.value(QStringLiteral("m")).toBool())
-        reply = QJsonDocument::fromJson(runner_->run(callScript(request, true)).toUtf8()).object();
+        QJsonDocument::fromJson(runner_->run(callScript(request, {})).toUtf8()).object();
+    if (reply.value(QStringLiteral("m")).toBool()) {
+        reply = QJsonDocument::fromJson(runner_->run(callScript(request, installScript())).toUtf8())
+                    .object();
+    }
     highestNumber_ = std::max(highestNumber_, qint64(reply.value(QStringLiteral("n")).toDouble()));
     if (reply.contains(QStringLiteral("e")))
         throw EngineError(reply.value(QStringLiteral("e")).toString());
@@ -244,7 +237,7 @@ void WebEngineBrowser::dropFetch(qint64 id)
 {
     // Not waited for: the page may be what failed.
     if (page_) {
-        page_->runJavaScript(helperFunctionScript(QStringLiteral("cacheDrop"), {double(id)}, false),
+        page_->runJavaScript(helperFunctionScript(QStringLiteral("cacheDrop"), {double(id)}, {}),
                              HelperScript::worldId);
     }
 }
@@ -252,22 +245,37 @@ void WebEngineBrowser::dropFetch(qint64 id)
 QString WebEngineBrowser::runHelper(const QString& function, const QJsonArray& arguments)
 {
     // run() throws when this browser was destroyed during the wait, so no member is touched.
-    QString answer = runner_->run(helperFunctionScript(function, arguments, false));
+    QString answer = runner_->run(helperFunctionScript(function, arguments, {}));
     if (answer == QLatin1String("m"))
-        answer = runner_->run(helperFunctionScript(function, arguments, true));
+        answer = runner_->run(helperFunctionScript(function, arguments, installScript()));
     return answer;
+}
+
+QString WebEngineBrowser::installScript() const
+{
+    return HelperScript::source(eagerMaxBytes_) + QStringLiteral("\n;");
+}
+
+void WebEngineBrowser::setPingTimeoutMs(int ms)
+{
+    gPingTimeoutMs = ms;
+}
+
+int WebEngineBrowser::pingTimeoutMs()
+{
+    return gPingTimeoutMs;
 }
 
 void WebEngineBrowser::endStuckRenderer()
 {
-    // Suspect: a call missed its answer, or the page never finished loading (a page that
-    // loops before its load event was never asked anything).
-    if (!runner_ || page_.isNull() || (!runner_->missedAnswer() && !loading_))
+    // Any page may be spinning in its script by now, asked or not: a renderer that has one
+    // is pinged. A page that merely loads slowly answers.
+    if (!runner_ || page_.isNull() || page_->renderProcessPid() <= 0)
         return;
     const QPointer<WebEngineBrowser> self(this);
     try {
-        runner_->run(QStringLiteral("''"), std::min(callTimeoutMs(), kStuckCheckMs));
-        return; // it answers: merely slow before
+        runner_->run(QStringLiteral("''"), std::min(callTimeoutMs(), gPingTimeoutMs));
+        return;
     } catch (const EngineError&) {
     }
     // The renderer may have died or been replaced, or this browser closed, during the check.
@@ -330,19 +338,24 @@ void WebEngineBrowser::onHelperMessage(const QJsonObject& message)
     const QList<int> path = pathFromJson(message.value(QStringLiteral("p")));
     const QString url = message.value(QStringLiteral("u")).toString();
     qCDebug(lcEngine) << "helper reports" << path << url;
+    const qint64 token = tokenFrom(message);
     const std::shared_ptr<CompletedTop> completed =
         path.isEmpty() ? completedTopFrom(message) : nullptr;
-    post([this, path, url, completed] { raiseDocumentComplete(path, url, completed); });
+    post([this, path, url, token, completed] {
+        raiseDocumentComplete(FrameRef(this, path, token), url, completed);
+    });
 }
 
 std::shared_ptr<CompletedTop> WebEngineBrowser::completedTopFrom(const QJsonObject& message)
 {
+    if (!message.contains(QStringLiteral("s")))
+        return nullptr;
     const QJsonObject top = message.value(QStringLiteral("s")).toObject();
-    const qint64 token = qint64(top.value(QStringLiteral("t")).toDouble());
-    if (token <= highestNumber_)
-        return nullptr; // a stale document of this browser could hold that number
+    const qint64 token = tokenFrom(message);
+    if (token <= 0)
+        return nullptr;
     highestNumber_ =
-        std::max({highestNumber_, token, qint64(message.value(QStringLiteral("n")).toDouble())});
+        std::max(highestNumber_, qint64(message.value(QStringLiteral("n")).toDouble()));
     auto completed = std::make_shared<CompletedTop>();
     completed->token = token;
     completed->frames = top.value(QStringLiteral("c")).toInt();
@@ -354,12 +367,12 @@ std::shared_ptr<CompletedTop> WebEngineBrowser::completedTopFrom(const QJsonObje
     return completed;
 }
 
-void WebEngineBrowser::raiseDocumentComplete(const QList<int>& path, const QString& url,
+void WebEngineBrowser::raiseDocumentComplete(const FrameRef& frame, const QString& url,
                                              const std::shared_ptr<CompletedTop>& completed)
 {
     const QPointer<WebEngineBrowser> self(this);
     const std::shared_ptr<CompletedTop> outer = std::exchange(completed_, completed);
-    Q_EMIT DocumentComplete(FrameRef(this, path), url);
+    Q_EMIT DocumentComplete(frame, url);
     if (completed)
         completed->current = false;
     if (self)
@@ -370,7 +383,6 @@ void WebEngineBrowser::onLoadStarted()
 {
     qCDebug(lcEngine) << "load started" << (page_ ? page_->url() : QUrl());
     ++loadGeneration_;
-    loading_ = true;
     // Bytes of the document that goes; a save still waiting for them is let go.
     if (const qint64 token = pushed_.expected(); token && runner_)
         runner_->notify(-token);
@@ -382,7 +394,6 @@ void WebEngineBrowser::onLoadStarted()
 void WebEngineBrowser::onLoadFinished(bool ok)
 {
     qCDebug(lcEngine) << "load finished" << ok << (page_ ? page_->url() : QUrl());
-    loading_ = false;
     updateBackState();
     if (page_.isNull())
         return;
@@ -391,30 +402,30 @@ void WebEngineBrowser::onLoadFinished(bool ok)
     // listener are completed here.
     const quint64 generation = loadGeneration_;
     QPointer<WebEngineBrowser> self(this);
-    page_->runJavaScript(
-        claimTopScript(), HelperScript::worldId, [self, generation](const QVariant& result) {
-            if (self.isNull() || self->page_.isNull() || self->loadGeneration_ != generation)
-                return;
-            if (result.typeId() != QMetaType::QString)
-                return;
-            const QJsonObject claim = QJsonDocument::fromJson(result.toString().toUtf8()).object();
-            qCDebug(lcEngine) << "top claim" << claim;
-            if (!claim.value(QStringLiteral("h")).toBool())
-                self->completeTop(self->page_->url().toString(QUrl::FullyEncoded));
-            else if (claim.value(QStringLiteral("c")).toBool())
-                self->completeTop(claim.value(QStringLiteral("u")).toString());
-        });
+    const QString claim = installScript() + kHasHelper +
+                          QStringLiteral(" ? brackenlyHelper.claimTop() : '{\"h\":false}'");
+    page_->runJavaScript(claim, HelperScript::worldId, [self, generation](const QVariant& result) {
+        if (self.isNull() || self->page_.isNull() || self->loadGeneration_ != generation)
+            return;
+        if (result.typeId() != QMetaType::QString)
+            return;
+        const QJsonObject claim = QJsonDocument::fromJson(result.toString().toUtf8()).object();
+        qCDebug(lcEngine) << "top claim" << claim;
+        if (!claim.value(QStringLiteral("h")).toBool())
+            self->completeTop(self->page_->url().toString(QUrl::FullyEncoded), 0);
+        else if (claim.value(QStringLiteral("c")).toBool())
+            self->completeTop(claim.value(QStringLiteral("u")).toString(), tokenFrom(claim));
+    });
 }
 
-void WebEngineBrowser::completeTop(const QString& url)
+void WebEngineBrowser::completeTop(const QString& url, qint64 token)
 {
-    post([this, url] { Q_EMIT DocumentComplete(FrameRef(this, {}), url); });
+    post([this, url, token] { Q_EMIT DocumentComplete(FrameRef(this, {}, token), url); });
 }
 
 void WebEngineBrowser::onRenderProcessTerminated()
 {
     qCDebug(lcEngine) << "renderer terminated";
-    loading_ = false;
     pushed_.clear();
     if (runner_)
         runner_->suspend(QStringLiteral("the page's renderer has stopped"));

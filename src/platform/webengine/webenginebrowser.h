@@ -36,7 +36,7 @@ public:
     ~WebEngineBrowser() override;
 
     QWidget* widget() override;
-    // Both first end a renderer that stopped answering (see endStuckRenderer()).
+    // Both first end a renderer that does not answer a ping (see endStuckRenderer()).
     void Navigate(const QString& url) override;
     void GoBack() override;
     void setSilent(bool silent) override;
@@ -44,7 +44,8 @@ public:
     void setPrefetchImages(bool on) override;
     void setRegisterAsBrowser(bool on) override { registerAsBrowser_ = on; }
     bool registerAsBrowser() const { return registerAsBrowser_; }
-    std::shared_ptr<brackenly::Document> documentAt(const QList<int>& path) override;
+    std::shared_ptr<brackenly::Document> documentAt(const QList<int>& path,
+                                                    qint64 identity = 0) override;
 
     QWebEngineView* view() const;
     QWebEnginePage* page() const;
@@ -74,6 +75,9 @@ public:
     // How long a document-model call waits for the page before it fails; process-wide.
     static void setCallTimeoutMs(int ms);
     static int callTimeoutMs();
+    // How long the renderer gets to answer before a navigation ends it; process-wide.
+    static void setPingTimeoutMs(int ms);
+    static int pingTimeoutMs();
 
     // For WebEngineDocument: one round trip carrying the queued writes and, when op is not
     // empty, one operation on the document at path whose identity is token (0: any).
@@ -88,17 +92,19 @@ private:
     void onLoadStarted();
     void onLoadFinished(bool ok);
     void onRenderProcessTerminated();
-    // After a call ran out of time: when a trivial script gets no answer either, the renderer
-    // is stuck in the page's script and would never commit the next document of this site.
-    // It is ended (RenderProcessGone follows) so the navigation gets a fresh one.
+    // Before a navigation: when a trivial script gets no answer in pingTimeoutMs(), the
+    // renderer is stuck in the page's script and would never commit the next document of this
+    // site. It is ended (RenderProcessGone follows) so the navigation gets a fresh one.
     void endStuckRenderer();
     QString runHelper(const QString& function, const QJsonArray& arguments);
+    // The helper, to put in front of a call where the engine did not install it.
+    QString installScript() const;
     void updateBackState();
-    void completeTop(const QString& url);
+    void completeTop(const QString& url, qint64 token);
     // The completion of the top document as the helper of a prefetching page reported it;
     // null when the report carried none or its token may have been handed out before.
     std::shared_ptr<CompletedTop> completedTopFrom(const QJsonObject& message);
-    void raiseDocumentComplete(const QList<int>& path, const QString& url,
+    void raiseDocumentComplete(const FrameRef& frame, const QString& url,
                                const std::shared_ptr<CompletedTop>& completed);
     QHash<QString, QByteArray> takePushedBytes(const QStringList& srcs, qint64 maxTotal);
     void receivePushedBytes(const QJsonObject& message);
@@ -114,8 +120,8 @@ private:
     QJsonArray writes_;
     qint64 highestNumber_ = 0;
     qint64 lastFetch_ = 0;
+    qint64 eagerMaxBytes_ = 0; // the helper's, see setPrefetchImages()
     quint64 loadGeneration_ = 0;
-    bool loading_ = false; // between the engine's load started and load finished
     bool backEnabled_ = false;
     bool registerAsBrowser_ = false;
     QQueue<std::function<void()>> events_;

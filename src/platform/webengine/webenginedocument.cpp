@@ -138,11 +138,13 @@ QList<DomLink> WebEngineDocument::links()
     return links;
 }
 
-QList<DomForm> WebEngineDocument::forms()
+DomList<DomForm> WebEngineDocument::forms()
 {
-    const QJsonArray array = call(QStringLiteral("forms")).toArray();
-    QList<DomForm> forms;
-    forms.reserve(array.size());
+    // The address and the forms, as one answer.
+    const QJsonArray answer = call(QStringLiteral("forms")).toArray();
+    const QJsonArray array = answer.at(1).toArray();
+    DomList<DomForm> forms{answer.at(0).toString(), {}};
+    forms.items.reserve(array.size());
     for (const QJsonValue& item : array) {
         const QJsonObject object = item.toObject();
         DomForm form;
@@ -151,14 +153,15 @@ QList<DomForm> WebEngineDocument::forms()
         form.id = object.value(QLatin1String("d")).toString();
         form.target = object.value(QLatin1String("g")).toString();
         form.elements = elementsFrom(object.value(QLatin1String("e")));
-        forms.append(form);
+        forms.items.append(form);
     }
     return forms;
 }
 
-QList<DomElement> WebEngineDocument::elementsByTagName(const QString& tag)
+DomList<DomElement> WebEngineDocument::elementsByTagName(const QString& tag)
 {
-    return elementsFrom(call(QStringLiteral("tags"), tag));
+    const QJsonArray answer = call(QStringLiteral("tags"), tag).toArray();
+    return {answer.at(0).toString(), elementsFrom(answer.at(1))};
 }
 
 QString WebEngineDocument::markup()

@@ -30,8 +30,8 @@ public:
 
     QList<DomImage> images() override;
     QList<DomLink> links() override;
-    QList<DomForm> forms() override;
-    QList<DomElement> elementsByTagName(const QString& tag) override;
+    DomList<DomForm> forms() override;
+    DomList<DomElement> elementsByTagName(const QString& tag) override;
     QString markup() override;
 
     void setValue(ElementId element, const QString& value) override;

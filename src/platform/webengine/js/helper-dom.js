@@ -3,10 +3,16 @@
 // but none of its JavaScript objects, so it can neither see nor replace anything here.
 // Properties a page can shadow by naming its elements ("forms", "action", "id", ...) are
 // read through the prototype getters of this world.
+//
+// The helper's first part: the document model. helper-images.js follows it in the same
+// function; the two are joined into one script when the adapter loads them (HelperScript).
 (function () {
     'use strict';
     const secret = '@SECRET@';
     const prefix = '@PREFIX@';
+    // Non-zero on a page whose images are about to be saved: the largest image to read.
+    // State lives in this closure, never in globals a page element's id or name could shadow.
+    const eagerMaxBytes = @EAGER@;
 
     // Error pages carry no page of their own: the adapter reports the failed address.
     if (location.protocol === 'chrome-error:')
@@ -25,6 +31,7 @@
     const docForms = getter(Document.prototype, 'forms');
     const docElement = getter(Document.prototype, 'documentElement');
     const docView = getter(Document.prototype, 'defaultView');
+    const docUrl = getter(Document.prototype, 'URL');
     const byTagName = Document.prototype.getElementsByTagName;
     const ownerDocument = getter(Node.prototype, 'ownerDocument');
     const localName = getter(Element.prototype, 'localName');
@@ -39,7 +46,15 @@
     const htmlClick = HTMLElement.prototype.click;
     const dispatch = EventTarget.prototype.dispatchEvent;
     const hasOwn = Object.prototype.hasOwnProperty;
+    const defineProperty = Object.defineProperty;
+    const randomValues = Crypto.prototype.getRandomValues;
+    const crypto = win.crypto;
     const html = 'http://www.w3.org/1999/xhtml';
+    // Controls a form submits; fieldset, object and output are among its elements too.
+    const submittable = new Set(['input', 'button', 'select', 'textarea']);
+    // The identity token of a document, kept on the document itself in this world, so the
+    // helper of its own frame and the helper of the top document see the same one.
+    const tokenKey = Symbol.for('brackenly.documentToken');
 
     const text = (value) => (typeof value === 'string' ? value : value == null ? '' : String(value));
 
@@ -84,12 +99,12 @@
         const path = framePath();
         if (!path)
             return;
-        const message = {k: 'load', p: path, u: location.href};
-        if (win.brackenlyEagerImages && path.length === 0) {
-            const doc = win.document;
-            const token = tokenOf(doc);
+        const doc = win.document;
+        const token = tokenOf(doc);
+        const message = {k: 'load', p: path, u: location.href, t: token};
+        if (eagerMaxBytes > 0 && path.length === 0) {
             const images = ops.images(doc);
-            message.s = {t: token, c: win.length, i: images, b: pushBytes(token, images)};
+            message.s = {c: win.length, i: images, b: pushBytes(token, images)};
             message.n = next;
         }
         report(message);
@@ -136,17 +151,14 @@
         if (reported || document.readyState !== 'complete')
             return stringify({h: true, c: false});
         reported = true;
-        return stringify({h: true, c: true, u: location.href});
+        return stringify({h: true, c: true, u: location.href, t: tokenOf(document)});
     }
 
-    // Handles and identity tokens come from one counter. The adapter passes the highest
-    // number it has seen, so numbers are never reused after the top document is replaced.
-    // A later document starts higher, so the token a load report carries is normally new to
-    // the adapter as well (it ignores one that is not).
+    // Handles come from a counter. The adapter passes the highest number it has seen, so
+    // numbers are never reused after the top document is replaced.
     let next = Date.now() * 1024;
     const elements = new Map(); // handle -> WeakRef(element)
     const handles = new WeakMap(); // element -> handle
-    const tokens = new WeakMap(); // document -> identity token
 
     function handleOf(element) {
         let handle = handles.get(element);
@@ -171,12 +183,13 @@
         return element;
     }
 
+    // Random, so no later document, of this frame or another, can come to hold it.
     function tokenOf(doc) {
-        let token = tokens.get(doc);
-        if (token === undefined) {
-            token = next++;
-            tokens.set(doc, token);
-        }
+        if (hasOwn.call(doc, tokenKey))
+            return doc[tokenKey];
+        const words = randomValues.call(crypto, new Uint32Array(2));
+        const token = (words[0] & 0xfffff) * 0x100000000 + words[1] + 1;
+        defineProperty(doc, tokenKey, {value: token});
         return token;
     }
 
@@ -193,7 +206,7 @@
         const doc = w.document; // a cross-origin frame throws here
         if (!doc)
             throw new Error('the frame has no document');
-        if (token && tokens.get(doc) !== token)
+        if (token && tokenOf(doc) !== token)
             throw new Error('the document was replaced');
         return doc;
     }
@@ -231,8 +244,13 @@
             a: formAction(f),
             d: text(elementId.call(f)),
             g: text(formTarget.call(f)),
-            e: list(formElements.call(f), field),
+            e: list(formElements.call(f), (element) => element).filter(
+                (element) => submittable.has(localName.call(element))).map(field),
         };
+    }
+
+    function address(doc) {
+        return text(docUrl.call(doc));
     }
 
     function link(a) {
@@ -281,7 +299,7 @@
             return tokenOf(index >= 0 ? childWindow(docView.call(doc), index).document : doc);
         },
         url(doc) {
-            return doc.location ? text(doc.location.href) : '';
+            return address(doc);
         },
         frames(doc) {
             const w = docView.call(doc);
@@ -293,11 +311,12 @@
         links(doc) {
             return list(docLinks.call(doc), link);
         },
+        // Collections a fill acts on come with the address the document has at that moment.
         forms(doc) {
-            return list(docForms.call(doc), form);
+            return [address(doc), list(docForms.call(doc), form)];
         },
         tags(doc, tag) {
-            return list(byTagName.call(doc, tag), field);
+            return [address(doc), list(byTagName.call(doc, tag), field)];
         },
         markup(doc) {
             const root = docElement.call(doc);
@@ -310,200 +329,23 @@
     };
 
     // One round trip: pending writes in order, then at most one operation on a document.
+    // Nothing is written when the document the call is meant for was replaced.
     function run(request) {
         try {
             if (request.f > next)
                 next = request.f;
+            if (request.o && !hasOwn.call(ops, request.o))
+                throw new Error('unknown operation');
+            const doc = request.o || request.t ? documentAt(request.p, request.t) : null;
             const writes = request.w || [];
             for (let i = 0; i < writes.length; i++)
                 write(writes[i]);
             let value = null;
-            if (request.o) {
-                if (!hasOwn.call(ops, request.o))
-                    throw new Error('unknown operation');
-                value = ops[request.o](documentAt(request.p, request.t), request.a);
-            }
+            if (request.o)
+                value = ops[request.o](doc, request.a);
             return stringify({v: value, n: next});
         } catch (error) {
             const message = error && typeof error.message === 'string' ? error.message : String(error);
             return stringify({e: message || 'the page refused the call', n: next});
         }
     }
-
-    // Bytes of images the page already loaded, for the adapter, from the engine's cache.
-    // A fetch settles after the call that starts it returns: the outcome waits here under
-    // the adapter's id, and a report tells the adapter to take it.
-    const fetches = new Map(); // id -> {settled, found, total, controllers}
-
-    async function readCapped(response, controller, maxBytes) {
-        // Opaque answers (cross-origin without CORS) cannot be read at all.
-        if (response.type !== 'basic' && response.type !== 'cors')
-            throw new Error('the answer is opaque');
-        if (!response.ok)
-            throw new Error('status ' + response.status);
-        const length = response.headers.get('content-length');
-        if (Number(length) > maxBytes || !response.body)
-            throw new Error('no usable body');
-        // A known, allowed length is read whole, which is much cheaper than chunk by chunk.
-        if (length !== null && /^[0-9]+$/.test(length)) {
-            const whole = new Uint8Array(await response.arrayBuffer());
-            if (whole.length > maxBytes)
-                throw new Error('too large');
-            return whole;
-        }
-        const reader = response.body.getReader();
-        const chunks = [];
-        let total = 0;
-        for (;;) {
-            const chunk = await reader.read();
-            if (chunk.done)
-                break;
-            total += chunk.value.byteLength;
-            if (total > maxBytes) {
-                controller.abort();
-                throw new Error('too large');
-            }
-            chunks.push(chunk.value);
-        }
-        const bytes = new Uint8Array(total);
-        let at = 0;
-        for (const chunk of chunks) {
-            bytes.set(chunk, at);
-            at += chunk.byteLength;
-        }
-        return bytes;
-    }
-
-    // Same-origin images are asked of the cache alone; the engine allows that mode only
-    // same-origin, so other images may reach the network when not cached.
-    function fetchBytes(src, maxBytes, controllers) {
-        let url;
-        try {
-            url = new URL(src, location.href);
-        } catch (error) {
-            return Promise.reject(new Error('no address'));
-        }
-        if (url.protocol !== 'http:' && url.protocol !== 'https:')
-            return Promise.reject(new Error('no web address'));
-        const controller = new AbortController();
-        controllers.push(controller);
-        const init = url.origin === location.origin
-            ? {cache: 'only-if-cached', mode: 'same-origin', credentials: 'include'}
-            : {cache: 'force-cache', mode: 'cors', credentials: 'include'};
-        init.signal = controller.signal;
-        return fetch(url.href, init).then((response) => readCapped(response, controller, maxBytes));
-    }
-
-    // On a page whose images are about to be saved (the adapter sets `brackenlyEagerImages`
-    // in this world), the top document's images are read from the engine's cache as soon as
-    // it has loaded, at most `kReadsAtOnce` at a time, and the bytes read within a moment
-    // are sent in one report, at most `kMaxPushedBytes` together; the save then waits for
-    // nothing. Reading after the load event keeps the reads out of the page's own loading.
-    // Returns whether a report will come.
-    const kMaxPushedBytes = 2 * 1024 * 1024;
-    const kPushWaitMs = 500;
-    const kReadsAtOnce = 32;
-    function pushBytes(token, images) {
-        const wanted = win.brackenlyEagerImages;
-        const srcs = Array.from(new Set(images));
-        if (!wanted || srcs.length === 0)
-            return false;
-        const out = {};
-        const controllers = [];
-        let total = 0;
-        let next = 0;
-        let over = false;
-        const readNext = () => {
-            if (over || next >= srcs.length || total >= kMaxPushedBytes)
-                return Promise.resolve();
-            const src = srcs[next++];
-            return fetchBytes(src, wanted.maxBytes, controllers).then((bytes) => {
-                if (!over && bytes.length > 0 && total + bytes.length <= kMaxPushedBytes) {
-                    out[src] = base64(bytes);
-                    total += bytes.length;
-                }
-            }, () => {}).then(readNext);
-        };
-        const readers = [];
-        for (let i = 0; i < Math.min(kReadsAtOnce, srcs.length); ++i)
-            readers.push(readNext());
-        let timer = 0;
-        const limit = new Promise((resolve) => {
-            timer = setTimeout(resolve, kPushWaitMs);
-        });
-        Promise.race([Promise.all(readers), limit]).then(() => {
-            over = true;
-            clearTimeout(timer);
-            controllers.forEach((controller) => controller.abort());
-            report({k: 'bytes', t: token, b: out});
-        });
-        return true;
-    }
-
-    function fetchOne(entry, src, maxBytes, maxTotal) {
-        const bytes = fetchBytes(src, maxBytes, entry.controllers);
-        return bytes.then((found) => {
-            // What does not fit the answer is left to the adapter's other ways.
-            if (found.length > 0 && entry.total + found.length <= maxTotal) {
-                entry.found.set(src, found);
-                entry.total += found.length;
-            }
-        }, () => {});
-    }
-
-    // Fetches all of `srcs` together; one report when the last has settled.
-    function cacheFetch(id, srcs, maxBytes, maxTotal) {
-        if (!Array.isArray(srcs))
-            return 'no addresses';
-        const entry = {settled: false, found: new Map(), total: 0, controllers: []};
-        fetches.set(id, entry);
-        const unique = Array.from(new Set(srcs.map(String)));
-        Promise.all(unique.map((src) => fetchOne(entry, src, maxBytes, maxTotal)))
-            .finally(() => {
-                entry.settled = true;
-                if (fetches.get(id) === entry)
-                    report({k: 'fetched', i: id});
-            });
-        return 'ok';
-    }
-
-    function base64(bytes) {
-        const parts = [];
-        for (let i = 0; i < bytes.length; i += 0x8000)
-            parts.push(String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000)));
-        return btoa(parts.join(''));
-    }
-
-    // 'j:' and a JSON object of address -> bytes in base64, or 'e:' and why not.
-    function cacheTake(id) {
-        const entry = fetches.get(id);
-        if (!entry)
-            return 'e:unknown fetch';
-        if (!entry.settled)
-            return 'e:not settled';
-        fetches.delete(id);
-        const found = {};
-        for (const [src, bytes] of entry.found)
-            found[src] = base64(bytes);
-        return 'j:' + stringify(found);
-    }
-
-    function cacheDrop(id) {
-        const entry = fetches.get(id);
-        fetches.delete(id);
-        if (entry)
-            entry.controllers.forEach((controller) => controller.abort());
-        return '';
-    }
-
-    Object.defineProperty(win, 'brackenlyHelper', {
-        value: Object.freeze({
-            run: run,
-            claimTop: claimTop,
-            cacheFetch: cacheFetch,
-            cacheTake: cacheTake,
-            cacheDrop: cacheDrop,
-        }),
-        enumerable: false,
-    });
-})();
