@@ -26,6 +26,7 @@ class RecordList : public QTreeWidget
 public:
     static constexpr int KeyRole = Qt::UserRole + 1;
     static constexpr int SubItemKeyRole = Qt::UserRole + 2;
+    static constexpr int FileRole = Qt::UserRole + 3; // a permanent record's session file
     static constexpr int kColumnCount = 7;
 
     explicit RecordList(QWidget* parent = nullptr);
