@@ -34,6 +34,8 @@ public:
 
     // Removes every item and column, then adds the seven record columns with their widths.
     void resetColumns();
+    // Adds the seven record columns unless the list has them; the items stay.
+    void ensureColumns();
     static QString columnCaption(int column);
     static int columnWidthTwips(int column);
 

@@ -148,8 +148,7 @@ bool RecordPanel::loadSessionFolder(quint64 generation)
 {
     // The temporary records are not on disk: a reload (a pop-up level window closing) keeps
     // them, and the record buttons keep acting on the list that is showing.
-    if (ListView1->columnCount() != RecordList::kColumnCount)
-        ListView1->resetColumns();
+    ListView1->ensureColumns();
     lvwPermanent->resetColumns();
     SSTab1_Click(SSTab1->currentIndex() == 0 ? 1 : 0);
 

@@ -282,6 +282,7 @@ void TestRecordPanel::generatedNamesAndQueryVariants()
     QCOMPARE(host_->status, u"3 Permanent Record"_s);
     // Deleting it removes that item, not the one its key would find.
     const int keyless = int(column(panel_->lvwPermanent, -1).indexOf(""));
+    panel_->SSTab1->setCurrentIndex(0);
     panel_->lvwPermanent->setCurrentItem(panel_->lvwPermanent->topLevelItem(keyless));
     host_->scripted.answer(PromptAnswer::Yes);
     panel_->cmdDelete->click();
@@ -347,6 +348,7 @@ void TestRecordPanel::otherAddressesFilesAreLeftAlone()
     QTreeWidgetItem* mine = panel_->lvwPermanent->findByKey(MakeRecordKey(url));
     QVERIFY(mine);
     QCOMPARE(mine->text(0), u"Mine"_s);
+    panel_->SSTab1->setCurrentIndex(0);
     panel_->lvwPermanent->setCurrentItem(mine);
     host_->scripted.answer(PromptAnswer::Yes);
     panel_->cmdDelete->click();
