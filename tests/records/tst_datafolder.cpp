@@ -97,7 +97,6 @@ void tst_DataFolder::installedCopy()
     if (sessions) {
         QVERIFY(QDir().mkdir(sessionPath));
         QVERIFY(WriteTextFile(sessionPath + "/r.xml", "<Url>http://r/</Url>"));
-        QVERIFY(::chmod(QFile::encodeName(sessionPath).constData(), 0755) == 0);
     }
     // Root may write anywhere: nobody gets the home folder, and the copy's folder unless it
     // is to stay someone else's.
@@ -106,7 +105,11 @@ void tst_DataFolder::installedCopy()
     };
     if (root)
         QVERIFY(own(home) && (theirs || (own(program) && (!sessions || own(sessionPath)))));
-    QVERIFY(::chmod(QFile::encodeName(program).constData(), writable ? 0755 : 0555) == 0);
+    const auto setMode = [&](int mode) {
+        return ::chmod(QFile::encodeName(program).constData(), mode) == 0 &&
+               (!sessions || ::chmod(QFile::encodeName(sessionPath).constData(), mode) == 0);
+    };
+    QVERIFY(setMode(writable ? 0755 : 0555));
     const auto before = QFileInfo(sessionPath).lastModified();
 
     QProcess probe;
@@ -134,7 +137,7 @@ void tst_DataFolder::installedCopy()
         QCOMPARE(chosen.lastModified(), before);
     else // made for the owner alone
         QCOMPARE(st.st_mode & 0777, 0700u);
-    QVERIFY(::chmod(QFile::encodeName(program).constData(), 0755) == 0); // lets it be removed
+    QVERIFY(setMode(0755)); // lets the folders be removed
 }
 
 QTEST_GUILESS_MAIN(tst_DataFolder)

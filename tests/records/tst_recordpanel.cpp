@@ -358,21 +358,24 @@ void TestRecordPanel::otherAddressesFilesAreLeftAlone()
 void TestRecordPanel::deleteRecord_data()
 {
     QTest::addColumn<int>("tab");
-    QTest::addColumn<bool>("fileThere");
+    QTest::addColumn<QString>("file");        // the record's file at the time of the delete
     QTest::addColumn<PromptAnswer>("answer"); // Ok: no Yes/No question
     QTest::addColumn<QString>("status");
     const QString deleted = u"Record session is deleted!"_s;
-    QTest::newRow("Yes") << 0 << true << PromptAnswer::Yes << deleted;
-    QTest::newRow("No") << 0 << true << PromptAnswer::No << u"Delete action is aborted!"_s;
-    QTest::newRow("file already gone") << 0 << false << PromptAnswer::Yes << deleted;
-    QTest::newRow("temporary: no question, file kept") << 1 << true << PromptAnswer::Ok << deleted;
-    QTest::newRow("nothing selected") << -1 << true << PromptAnswer::Ok << u""_s;
+    QTest::newRow("Yes") << 0 << "mine" << PromptAnswer::Yes << deleted;
+    QTest::newRow("No") << 0 << "mine" << PromptAnswer::No << u"Delete action is aborted!"_s;
+    QTest::newRow("file already gone") << 0 << "gone" << PromptAnswer::Yes << deleted;
+    // Another window deleted it and saved another address's record under that name.
+    QTest::newRow("file now another's") << 0 << "theirs" << PromptAnswer::Yes << deleted;
+    QTest::newRow("temporary: no question, file kept")
+        << 1 << "mine" << PromptAnswer::Ok << deleted;
+    QTest::newRow("nothing selected") << -1 << "mine" << PromptAnswer::Ok << u""_s;
 }
 
 void TestRecordPanel::deleteRecord()
 {
     QFETCH(int, tab);
-    QFETCH(bool, fileThere);
+    QFETCH(QString, file);
     QFETCH(PromptAnswer, answer);
     QFETCH(QString, status);
     writeSession("keep.xml", rec("keep", "http://keep/"));
@@ -380,8 +383,10 @@ void TestRecordPanel::deleteRecord()
     panel_->CallLoadPermanentRecord();
     addTemporary(rec("temp", "http://x/y"));
     panel_->SSTab1->setCurrentIndex(qMax(tab, 0));
-    if (!fileThere)
+    if (file != "mine")
         QVERIFY(QFile::remove(path("session/x_y.xml")));
+    if (file == "theirs")
+        writeSession("x_y.xml", rec("Theirs", "http://x_y"));
     panel_->lvwPermanent->setCurrentItem(panel_->lvwPermanent->findByKey("http://x/y"));
     if (tab < 0)
         panel_->lvwPermanent->clearSelection();
@@ -398,7 +403,8 @@ void TestRecordPanel::deleteRecord()
     QCOMPARE(host_->scripted.questions().value(0).title, tab == 0 ? u"My Record"_s : QString());
     QCOMPARE(panel_->lvwPermanent->hasKey("http://x/y"), !(gone && tab == 0));
     QCOMPARE(panel_->ListView1->topLevelItemCount(), gone && tab == 1 ? 0 : 1);
-    QCOMPARE(QFileInfo::exists(path("session/x_y.xml")), fileThere && !(gone && tab == 0));
+    QCOMPARE(QFileInfo::exists(path("session/x_y.xml")),
+             file == "theirs" || (file == "mine" && !(gone && tab == 0)));
     QCOMPARE(panel_->counters.glngNoOfPermanentSession, gone && tab == 0 ? 1 : 2);
     QCOMPARE(panel_->counters.gbRecordChanged, gone);
 }
