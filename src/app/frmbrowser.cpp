@@ -297,6 +297,25 @@ void frmBrowser::closeEvent(QCloseEvent* event)
         mnuExit_Click();
         return;
     }
+    // Temporary records go with the window: ask first, as Exit does.
+    if (hasTemporaryRecords()) {
+        QPointer<frmBrowser> self(this);
+        const PromptAnswer answer = app_.services().prompt->ask(
+            this,
+            QStringLiteral("You have temporary record not saved as permanent yet, do you really "
+                           "want to close this window?"),
+            QString(), PromptButtons::YesNo);
+        if (!self)
+            return;
+        if (answer != PromptAnswer::Yes) {
+            event->ignore();
+            return;
+        }
+        if (app_.isEnding() || unloaded_) {
+            event->accept();
+            return;
+        }
+    }
     unloaded_ = true;
     try {
         Form_QueryUnload();

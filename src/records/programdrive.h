@@ -10,7 +10,8 @@ inline const QString kImageFolderName = QStringLiteral("Image");
 QString GetProgramDrive(const QString& programFolder);
 
 // The image folder used when the settings name none: "Image" at the root of the program's
-// drive when the program folder has a drive, otherwise "Image" inside the program folder.
+// drive when the program folder starts with one ("C:..."), otherwise "Image" inside the
+// program folder.
 QString DefaultImageFolder(const QString& programFolder);
 
 } // namespace brackenly

@@ -73,12 +73,28 @@ Settings ParseSettingsXml(const QString& text)
             GetTagValue(text, QStringLiteral("ImageFolder"))};
 }
 
+qint64 TextFileBytes(const QString& text)
+{
+    return EncodeWindows1252(text + kCrLf).size();
+}
+
 bool WriteTextFile(const QString& path, const QString& text)
 {
+    const QByteArray bytes = EncodeWindows1252(text + kCrLf);
+    if (bytes.size() > kMaxTextFileBytes)
+        return false;
+    // The save would write through a symbolic link to wherever it points: replace the link
+    // itself instead.
+    if (QFileInfo(path).isSymLink() && !QFile::remove(path))
+        return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    const QByteArray bytes = EncodeWindows1252(text + kCrLf);
+    // Session files hold passwords: the owner's alone, whatever the old file or umask allowed.
+    if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        file.cancelWriting();
+        return false;
+    }
     // commit() does not notice bytes that a full disk refused while it flushes them, and
     // would put the cut-short file in place of the old one: flush and check first.
     if (file.write(bytes) != bytes.size() || !file.flush()) {
@@ -159,6 +175,31 @@ QString SettingsFilePath(const QString& sessionPath)
 QString SessionFilePath(const QString& sessionPath, const QString& url)
 {
     return JoinPath(sessionPath, MakeSessionFileName(url) + QStringLiteral(".xml"));
+}
+
+bool HoldsRecordOf(const QString& path, const QString& key)
+{
+    QString text;
+    if (!ReadTextFile(path, text))
+        return false;
+    Record record;
+    ParseRecordXml(text, record);
+    return record.Type.toLower() != QStringLiteral("home") && MakeRecordKey(record.Url) == key;
+}
+
+QString FreeSessionFilePath(const QString& sessionPath, const QString& url)
+{
+    const QString stem = MakeSessionFileName(url);
+    const QString key = MakeRecordKey(url);
+    for (int n = 1; n <= kMaxSessionFileNumber; ++n) {
+        // '-' never occurs in a name made from an address, so a numbered name is nobody's own.
+        const QString name = n == 1 ? stem : stem + u'-' + QString::number(n);
+        const QString path = JoinPath(sessionPath, name + QStringLiteral(".xml"));
+        const QFileInfo info(path);
+        if ((!info.exists() && !info.isSymLink()) || HoldsRecordOf(path, key))
+            return path;
+    }
+    return {};
 }
 
 } // namespace brackenly

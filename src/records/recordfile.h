@@ -32,9 +32,14 @@ QString BuildSettingsXml(const Settings& settings);
 // The settings a file of Type "Home" holds (any such file of the session folder counts).
 Settings ParseSettingsXml(const QString& text);
 
-// Writes the text and a final CR LF in Windows-1252. The file is replaced atomically: a
-// temporary file in the same folder is renamed over the old one, so a failed write leaves
-// the old content. Returns false when nothing was written.
+// The size of the file WriteTextFile makes of the text.
+qint64 TextFileBytes(const QString& text);
+
+// Writes the text and a final CR LF in Windows-1252, readable and writable by the owner
+// only. The file is replaced atomically: a temporary file in the same folder is renamed over
+// the old one, so a failed write leaves the old content. A symbolic link at the path is
+// replaced, never written through. Returns false when nothing was written, also when the
+// file would be larger than kMaxTextFileBytes (it could not be read back).
 bool WriteTextFile(const QString& path, const QString& text);
 
 // Reads a whole regular file as Windows-1252. False (and text untouched) when the file
@@ -57,5 +62,14 @@ QString SessionFolderPath(const QString& programFolder);
 // The one settings file, which the Preference operation writes.
 QString SettingsFilePath(const QString& sessionPath);
 QString SessionFilePath(const QString& sessionPath, const QString& url);
+
+// True when the file reads as a record (not the settings) whose address has that key.
+bool HoldsRecordOf(const QString& path, const QString& key);
+
+// Where a record of the address is saved: SessionFilePath, unless something else is there
+// (a record of another key, the settings, a folder...); then the first of "<name>-2.xml",
+// "<name>-3.xml"... that is free or holds a record of the same key. "" when none is.
+inline constexpr int kMaxSessionFileNumber = 1000;
+QString FreeSessionFilePath(const QString& sessionPath, const QString& url);
 
 } // namespace brackenly

@@ -30,11 +30,14 @@ QString generatedName(qint32 id)
 
 } // namespace
 
-bool AddRecord(RecordList& list, const Record& record, RecordCounters& counters)
+bool AddRecord(RecordList& list, const Record& record, RecordCounters& counters,
+               const QString& file)
 {
     counters.gbRecordChanged = true;
     QTreeWidgetItem* item = RecordList::createItem();
     item->setText(0, record.Session);
+    if (!file.isEmpty())
+        item->setData(0, RecordList::FileRole, file);
     int column = 1;
     for (const SubItemField& sub : kSubItems) {
         item->setText(column, record.*sub.field);
@@ -50,17 +53,20 @@ bool AddRecord(RecordList& list, const Record& record, RecordCounters& counters)
     return keyFree;
 }
 
-bool PutRecord(RecordList& list, const QString& key, Record& record, RecordCounters& counters)
+bool PutRecord(RecordList& list, const QString& key, Record& record, RecordCounters& counters,
+               const QString& file)
 {
     if (QTreeWidgetItem* item = list.findByKey(key)) {
         WriteRecordItem(item, record);
+        if (!file.isEmpty())
+            item->setData(0, RecordList::FileRole, file);
         return true;
     }
     if (record.Session == kSysgenName) {
         ++counters.lngBookmarkId;
         record.Session = generatedName(counters.lngBookmarkId);
     }
-    AddRecord(list, record, counters);
+    AddRecord(list, record, counters, file);
     ++counters.glngNoOfPermanentSession;
     return false;
 }

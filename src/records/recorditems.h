@@ -18,11 +18,14 @@ struct RecordCounters
 
 // Appends an item holding the record; its key is MakeRecordKey(Url). False when another
 // item already holds that key: the new item then stays in the list without a key.
-bool AddRecord(RecordList& list, const Record& record, RecordCounters& counters);
+// A permanent record's item also keeps the path of its session file.
+bool AddRecord(RecordList& list, const Record& record, RecordCounters& counters,
+               const QString& file = QString());
 
 // Overwrites the item with that key (true) or appends the record (false), generating a
 // name for a "*sysgen*" Session. record.Session is handed back as the item's name.
-bool PutRecord(RecordList& list, const QString& key, Record& record, RecordCounters& counters);
+bool PutRecord(RecordList& list, const QString& key, Record& record, RecordCounters& counters,
+               const QString& file = QString());
 
 // The name PutRecord would give the record, changing nothing.
 QString PreviewSessionName(const RecordList& list, const QString& key, const Record& record,

@@ -73,6 +73,13 @@ void RecordList::resetColumns()
 {
     clear();
     setColumnCount(0);
+    ensureColumns();
+}
+
+void RecordList::ensureColumns()
+{
+    if (columnCount() == kColumnCount && headerItem()->text(0) == columnCaption(0))
+        return;
     setColumnCount(kColumnCount);
     QStringList captions;
     for (const RecordColumn& c : kColumns)

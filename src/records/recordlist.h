@@ -26,6 +26,7 @@ class RecordList : public QTreeWidget
 public:
     static constexpr int KeyRole = Qt::UserRole + 1;
     static constexpr int SubItemKeyRole = Qt::UserRole + 2;
+    static constexpr int FileRole = Qt::UserRole + 3; // a permanent record's session file
     static constexpr int kColumnCount = 7;
 
     explicit RecordList(QWidget* parent = nullptr);
@@ -33,6 +34,8 @@ public:
 
     // Removes every item and column, then adds the seven record columns with their widths.
     void resetColumns();
+    // Adds the seven record columns unless the list has them; the items stay.
+    void ensureColumns();
     static QString columnCaption(int column);
     static int columnWidthTwips(int column);
 

@@ -1,5 +1,6 @@
 #include "recordpanel.h"
 
+#include "datafolder.h"
 #include "programdrive.h"
 #include "prompt.h"
 #include "recordfile.h"
@@ -145,14 +146,14 @@ void RecordPanel::LoadPermanentSession()
 // Steps up to the end of the folder scan; false when the load is to end here.
 bool RecordPanel::loadSessionFolder(quint64 generation)
 {
-    ListView1->resetColumns();
+    // The temporary records are not on disk: a reload (a pop-up level window closing) keeps
+    // them, and the record buttons keep acting on the list that is showing.
+    ListView1->ensureColumns();
     lvwPermanent->resetColumns();
-    glngCurTab = 0;
-    cmdSave->setEnabled(false);
-    cmdFill->setEnabled(true);
+    SSTab1_Click(SSTab1->currentIndex() == 0 ? 1 : 0);
 
     gstrSessionPath = SessionFolderPath(host_.hostProgramFolder());
-    if (!makeFolder(gstrSessionPath))
+    if (!MakePrivateFolder(gstrSessionPath))
         return false;
     const QFileInfo folderInfo(gstrSessionPath);
     if (!folderInfo.isReadable() || !folderInfo.isExecutable())
@@ -186,7 +187,7 @@ void RecordPanel::readSessionFile(const QFileInfo& file)
     Record record;
     ParseRecordXml(text, record);
     if (record.Type.toLower() != QStringLiteral("home")) {
-        AddRecord(*lvwPermanent, record, counters);
+        AddRecord(*lvwPermanent, record, counters, file.filePath());
         ++counters.glngNoOfPermanentSession;
         return;
     }
@@ -245,14 +246,29 @@ void RecordPanel::cmdSave_Click()
         // The file comes first: a record that could not be stored stays temporary.
         Record stored = record;
         stored.Session = PreviewSessionName(*lvwPermanent, key, record, counters);
-        const QString path = sessionFilePath(record.Url);
-        if (!WriteTextFile(path, BuildRecordXml(stored))) {
-            tell(QStringLiteral("The record session could not be saved to the file ") +
-                     QDir::toNativeSeparators(path) + QStringLiteral("."),
+        const QString text = BuildRecordXml(stored);
+        // A file the load would skip as too large must not be written either.
+        const qint64 bytes = TextFileBytes(text);
+        if (bytes > kMaxTextFileBytes) {
+            tell(QStringLiteral("The record session is too large to be saved: %1 bytes, more than "
+                                "the %2 bytes (4 MiB) a session file may hold.")
+                     .arg(bytes)
+                     .arg(kMaxTextFileBytes),
                  PromptIcon::Exclamation);
             return;
         }
-        PutRecord(*lvwPermanent, key, record, counters);
+        // Another address may map to the same file name: that file is left alone.
+        const QString path = gstrSessionPath.isEmpty()
+                                 ? QString()
+                                 : FreeSessionFilePath(gstrSessionPath, record.Url);
+        if (path.isEmpty() || !WriteTextFile(path, text)) {
+            const QString shown = path.isEmpty() ? sessionFilePath(record.Url) : path;
+            tell(QStringLiteral("The record session could not be saved to the file ") +
+                     QDir::toNativeSeparators(shown) + QStringLiteral("."),
+                 PromptIcon::Exclamation);
+            return;
+        }
+        PutRecord(*lvwPermanent, key, record, counters, path);
         // The selected item itself: a keyless duplicate cannot be found by its key.
         delete selected;
         counters.gbRecordChanged = true;
@@ -274,7 +290,11 @@ void RecordPanel::cmdDelete_Click()
             const int urlColumn = RecordList::subItemColumn(selected, kFieldUrl);
             if (urlColumn < 0)
                 return;
-            const QString path = sessionFilePath(selected->text(urlColumn));
+            const QString url = selected->text(urlColumn);
+            // The file the record came from or went to; it may carry a number.
+            QString path = selected->data(0, RecordList::FileRole).toString();
+            if (path.isEmpty())
+                path = sessionFilePath(url);
             const quint64 removalsBefore = active->removalCount();
             const PromptAnswer answer =
                 host_.prompt().ask(host_.window(), kConfirmDelete, selected->text(0),
@@ -290,8 +310,9 @@ void RecordPanel::cmdDelete_Click()
             if (active->removalCount() != removalsBefore ||
                 active->selectedRecordItem() != selected)
                 return;
-            const QFileInfo file(path);
-            if (!path.isEmpty() && ((file.exists() && !file.isDir()) || file.isSymLink())) {
+            // Only while it still holds this record: another window may have put another
+            // address's record there since.
+            if (!path.isEmpty() && HoldsRecordOf(path, MakeRecordKey(url))) {
                 if (!QFile::remove(path)) {
                     tell(QStringLiteral("The record session file ") +
                              QDir::toNativeSeparators(path) +

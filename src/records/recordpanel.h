@@ -41,7 +41,8 @@ public:
 
     // Reloads the sessions and settings, sorts by name and clears gbRecordChanged.
     void CallLoadPermanentRecord();
-    // Rebuilds both lists from the session folder and reads the settings file.
+    // Rebuilds the permanent list from the session folder and reads the settings file. The
+    // temporary list keeps its records.
     void LoadPermanentSession();
     // Sorts the permanent list by the 0-based column, flipping the direction.
     void SortPermanentList(int column);

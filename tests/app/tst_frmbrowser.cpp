@@ -47,6 +47,8 @@ private Q_SLOTS:
     void exitAndClosingTheFirstWindow();
     void openerReloadsChangedRecords_data();
     void openerReloadsChangedRecords();
+    void popupAsksBeforeDroppingTemporaryRecords_data();
+    void popupAsksBeforeDroppingTemporaryRecords();
     void layoutReachesTheWidgets();
     void recordTabSwitchesTheButtons();
     void popupLevelsStackAndUnwind();
@@ -299,6 +301,36 @@ void tst_frmBrowser::popupClosesWhenBackRunsOut()
     b->setBackAvailable(false);
     QTRY_VERIFY(popup.isNull());
     QVERIFY(w_->isVisible());
+}
+
+void tst_frmBrowser::popupAsksBeforeDroppingTemporaryRecords_data()
+{
+    QTest::addColumn<PromptAnswer>("answer");
+    QTest::newRow("No: it stays open") << PromptAnswer::No;
+    QTest::newRow("Yes: it closes") << PromptAnswer::Yes;
+}
+
+void tst_frmBrowser::popupAsksBeforeDroppingTemporaryRecords()
+{
+    QFETCH(PromptAnswer, answer);
+    RecordPanel* opener = w_->records();
+    AddRecord(*opener->ListView1, {"Form", "o", "http://o/", "", "", "", ""}, opener->counters);
+    QPointer<frmBrowser> popup = openPopup(w_);
+    RecordPanel* r = popup->records();
+    AddRecord(*r->ListView1, {"Form", "*sysgen*", "http://p/", "", "", "", ""}, r->counters);
+    // Saved meanwhile: the opener's reload shows it.
+    const Record saved{"Form", "s", "http://s/", "", "", "", ""};
+    QVERIFY(WriteTextFile(SessionFilePath(r->gstrSessionPath, saved.Url), BuildRecordXml(saved)));
+    prompt_->answer(answer);
+    popup->close();
+
+    QCOMPARE(prompt_->texts(), QStringList{"You have temporary record not saved as permanent yet, "
+                                           "do you really want to close this window?"});
+    const bool closed = answer == PromptAnswer::Yes;
+    QTRY_COMPARE(popup.isNull(), closed);
+    QCOMPARE(w_->isVisible(), closed);
+    QCOMPARE(opener->lvwPermanent->topLevelItemCount(), closed ? 1 : 0);
+    QCOMPARE(opener->ListView1->topLevelItemCount(), 1); // the opener's own, kept
 }
 
 void tst_frmBrowser::exitAndClosingTheFirstWindow_data()

@@ -193,8 +193,11 @@ void tst_RefusingFolders::userIsToldAndNothingIsLost()
 
     const QMap<QString, QByteArray> before = snapshot(dir.path());
     const QString refusing = target == "images" ? images : sessions;
+    // An ordinary user owns the folders already; root acts as nobody, who gets them.
+    const bool root = ::geteuid() == 0;
     if (!full) {
-        chownTree(dir.path(), kNobody);
+        if (root)
+            chownTree(dir.path(), kNobody);
         QVERIFY(QFile::setPermissions(refusing, QFile::ReadOwner | QFile::ExeOwner));
     }
     prompt.answer(PromptAnswer::Ok);
@@ -205,11 +208,12 @@ void tst_RefusingFolders::userIsToldAndNothingIsLost()
             disk.emplace();
             if (!disk->active())
                 QSKIP("the file size limit cannot be lowered");
-        } else {
+        } else if (root) {
             user.emplace();
             if (!user->active())
                 QSKIP("the file system user cannot be changed (no CAP_SETUID)");
-            // As the file system user, not the real one.
+        }
+        if (!full) { // as the file system user, not the real one
             QVERIFY(::faccessat(AT_FDCWD, QFile::encodeName(refusing).constData(), W_OK,
                                 AT_EACCESS) != 0);
         }

@@ -1,10 +1,9 @@
-// Makes the start-up folder choice of the program from wherever this copy lies, creates the
-// session folder in the chosen folder as the first window does, and prints the choice.
+// Makes the start-up folder choice of the program from wherever this copy lies, makes sure
+// of the session folder in the chosen folder as the first window does, and prints the choice.
 #include "datafolder.h"
 #include "recordfile.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QTextStream>
 
 int main(int argc, char* argv[])
@@ -13,7 +12,7 @@ int main(int argc, char* argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Brackenly"));
     QCoreApplication application(argc, argv);
     const QString folder = brackenly::ProgramDataFolder();
-    const bool made = QDir().mkdir(brackenly::SessionFolderPath(folder));
+    const bool there = brackenly::MakePrivateFolder(brackenly::SessionFolderPath(folder));
     QTextStream(stdout) << folder << '\n';
-    return made ? 0 : 1;
+    return there ? 0 : 1;
 }

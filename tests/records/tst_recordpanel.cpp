@@ -1,6 +1,7 @@
 #include "recordfile.h"
 #include "recordlist.h"
 #include "recordpanel.h"
+#include "recordtext.h"
 #include "scriptedprompt.h"
 #include "sessionhost.h"
 
@@ -71,6 +72,8 @@ private Q_SLOTS:
     void moveRecord_data();
     void moveRecord();
     void generatedNamesAndQueryVariants();
+    void otherAddressesFilesAreLeftAlone_data();
+    void otherAddressesFilesAreLeftAlone();
     void deleteRecord_data();
     void deleteRecord();
     void windowClosedDuringLoad();
@@ -84,6 +87,16 @@ private:
     {
         QVERIFY(QDir().mkpath(path("session")));
         QVERIFY(WriteTextFile(path("session/" + name), BuildRecordXml(r)));
+    }
+    QMap<QString, QByteArray> sessionFiles() const
+    {
+        QMap<QString, QByteArray> files;
+        const QDir folder(path("session"));
+        for (const QString& name : folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
+            QFile f(folder.filePath(name));
+            files[name] = f.open(QIODevice::ReadOnly) ? f.readAll() : "<folder>";
+        }
+        return files;
     }
     void addTemporary(const Record& r)
     {
@@ -149,10 +162,15 @@ void TestRecordPanel::load()
     QCOMPARE(column(panel_->lvwPermanent),
              blocker == "session" ? QStringList() : QStringList{"record"});
     QCOMPARE(panel_->lvwPermanent->selectedItems().size(), blocker.isEmpty() ? 1 : 0);
-    QCOMPARE(panel_->ListView1->topLevelItemCount(), 0);
-    QCOMPARE(panel_->glngCurTab, 0);
-    QVERIFY(!panel_->cmdSave->isEnabled() && panel_->cmdFill->isEnabled());
+    // Temporary records are kept, and the buttons still act on that list, which is showing.
+    QCOMPARE(panel_->ListView1->topLevelItemCount(), 1);
+    QCOMPARE(panel_->glngCurTab, 1);
+    QVERIFY(panel_->cmdSave->isEnabled() && !panel_->cmdFill->isEnabled());
     QVERIFY(!panel_->counters.gbRecordChanged);
+    struct stat st; // passwords inside: the owner's alone, also when it was there before
+    QVERIFY(blocker == "session" ||
+            ::stat(QFile::encodeName(path("session")).constData(), &st) == 0);
+    QVERIFY(blocker == "session" || (st.st_mode & 0777) == 0700);
     if (!blocker.isEmpty())
         return;
     const QString saveFolder = path(folder.isEmpty() ? u"Image"_s : folder);
@@ -189,13 +207,17 @@ void TestRecordPanel::moveRecord_data()
 {
     QTest::addColumn<QString>("existingName"); // "": no permanent record of that key
     QTest::addColumn<QString>("tempName");
-    QTest::addColumn<QString>("stored"); // "": the move fails and the record stays
+    QTest::addColumn<QString>("stored");   // "": the move fails and the record stays
+    QTest::addColumn<qint64>("fileBytes"); // 0: a small record
+    QTest::addColumn<QString>("message");  // part of the message when the move fails
     const QString sys = QStringLiteral("*sysgen*");
-    QTest::newRow("own name") << "" << u"Mine"_s << u"Mine"_s;
-    QTest::newRow("overwrite keeps the name") << u"Old"_s << sys << u"Old"_s;
-    QTest::newRow("overwrite renames") << u"Old"_s << u"New"_s << u"New"_s;
-    QTest::newRow("a folder in the way") << "" << sys << u""_s;
-    QTest::newRow("before any load") << "-" << sys << u""_s;
+    QTest::newRow("own name") << "" << u"Mine"_s << u"Mine"_s << 0LL << "";
+    QTest::newRow("overwrite keeps the name") << u"Old"_s << sys << u"Old"_s << 0LL << "";
+    QTest::newRow("overwrite renames") << u"Old"_s << u"New"_s << u"New"_s << 0LL << "";
+    QTest::newRow("before any load") << "-" << sys << u""_s << 0LL << "could not be saved";
+    // The load skips files over 4 MiB: a record it would lose is refused.
+    QTest::newRow("largest that loads") << "" << u"Mine"_s << u"Mine"_s << 4194304LL << "";
+    QTest::newRow("one byte larger") << "" << u"Mine"_s << u""_s << 4194305LL << "4194305 bytes";
 }
 
 void TestRecordPanel::moveRecord()
@@ -203,16 +225,20 @@ void TestRecordPanel::moveRecord()
     QFETCH(QString, existingName);
     QFETCH(QString, tempName);
     QFETCH(QString, stored);
+    QFETCH(qint64, fileBytes);
+    QFETCH(QString, message);
     if (!existingName.isEmpty() && existingName != "-")
         writeSession("a_x.xml", rec(existingName, "http://a/x"));
     if (existingName != "-")
         panel_->CallLoadPermanentRecord();
     const int moved = stored.isEmpty() ? 0 : 1;
-    if (!moved && existingName.isEmpty())
-        QVERIFY(QDir().mkpath(path("session/A_x.xml")));
     if (!moved)
         host_->scripted.answer(PromptAnswer::Ok);
     Record temp = rec(tempName, "http://A/x");
+    if (fileBytes) { // one byte a character, and the last line's CR LF
+        temp.Postdata.clear();
+        temp.Postdata.fill(u'p', fileBytes - BuildRecordXml(temp).size() - 2);
+    }
     addTemporary(temp);
     host_->status.clear();
     panel_->cmdSave->click();
@@ -224,9 +250,9 @@ void TestRecordPanel::moveRecord()
     QCOMPARE(panel_->counters.lngBookmarkId, 0); // no generated name
     QVERIFY(host_->status.isEmpty());
     if (!moved) {
-        QVERIFY(
-            host_->scripted.texts().value(0).startsWith("The record session could not be saved"));
-        QVERIFY(!QFileInfo::exists("/A_x.xml"));
+        QVERIFY2(host_->scripted.texts().value(0).contains(message),
+                 qPrintable(host_->scripted.texts().value(0)));
+        QVERIFY(!QFileInfo::exists("/A_x.xml") && !QFileInfo::exists(path("session/A_x.xml")));
         return;
     }
     temp.Session = stored;
@@ -256,6 +282,7 @@ void TestRecordPanel::generatedNamesAndQueryVariants()
     QCOMPARE(host_->status, u"3 Permanent Record"_s);
     // Deleting it removes that item, not the one its key would find.
     const int keyless = int(column(panel_->lvwPermanent, -1).indexOf(""));
+    panel_->SSTab1->setCurrentIndex(0);
     panel_->lvwPermanent->setCurrentItem(panel_->lvwPermanent->topLevelItem(keyless));
     host_->scripted.answer(PromptAnswer::Yes);
     panel_->cmdDelete->click();
@@ -263,24 +290,92 @@ void TestRecordPanel::generatedNamesAndQueryVariants()
              (QStringList{"http://b/", "http://a/x"})); // descending now
 }
 
+// Different addresses can make one file name: each record keeps a file of its own.
+void TestRecordPanel::otherAddressesFilesAreLeftAlone_data()
+{
+    QTest::addColumn<QStringList>(
+        "onDisk");                     // "file address"; "file Home": settings; "file": a folder
+    QTest::addColumn<QString>("url");  // moved to permanent, then deleted
+    QTest::addColumn<QString>("file"); // where it goes
+    const QString bank = u"http://my-bank.example/"_s;
+    QTest::newRow("free") << QStringList() << bank << "my_bank_example_.xml";
+    QTest::newRow("another site's file")
+        << QStringList{"my_bank_example_.xml http://my.bank.example/"} << bank
+        << "my_bank_example_-2.xml";
+    QTest::newRow("the same site's file")
+        << QStringList{"my_bank_example__a_1.xml http://my-bank.example/?a_1"}
+        << "http://my-bank.example/?a=1"
+        << "my_bank_example__a_1.xml";
+    QTest::newRow("the settings file's name")
+        << QStringList{"Quillmark.xml Home"} << "http://Quillmark"
+        << "Quillmark-2.xml";
+    QTest::newRow("two taken") << QStringList{"a_b.xml http://a.b", "a_b-2.xml http://a/b"}
+                               << "http://a-b"
+                               << "a_b-3.xml";
+    QTest::newRow("its own numbered file")
+        << QStringList{"a_b.xml http://a.b", "a_b-2.xml http://a-b?old"} << "http://a-b"
+        << "a_b-2.xml";
+    QTest::newRow("a folder in the way") << QStringList{"a_b.xml"} << "http://a-b"
+                                         << "a_b-2.xml";
+}
+
+void TestRecordPanel::otherAddressesFilesAreLeftAlone()
+{
+    QFETCH(QStringList, onDisk);
+    QFETCH(QString, url);
+    QFETCH(QString, file);
+    QVERIFY(QDir().mkpath(path("session")));
+    for (const QString& entry : onDisk) {
+        const QString name = entry.section(u' ', 0, 0), address = entry.section(u' ', 1);
+        if (address.isEmpty())
+            QVERIFY(QDir().mkdir(path("session/" + name)));
+        else if (address == "Home")
+            QVERIFY(WriteTextFile(path("session/" + name), BuildSettingsXml({"http://h/", ""})));
+        else
+            writeSession(name, rec("theirs", address));
+    }
+    panel_->CallLoadPermanentRecord();
+    QMap<QString, QByteArray> others = sessionFiles();
+    others.remove(file);
+    addTemporary(rec("Mine", url));
+    panel_->cmdSave->click();
+
+    QMap<QString, QByteArray> after = sessionFiles();
+    QCOMPARE(after.take(file), BuildRecordXml(rec("Mine", url)).toLatin1() + "\r\n");
+    QCOMPARE(after, others);
+    // Read back from there, and deleted from there only.
+    panel_->CallLoadPermanentRecord();
+    QTreeWidgetItem* mine = panel_->lvwPermanent->findByKey(MakeRecordKey(url));
+    QVERIFY(mine);
+    QCOMPARE(mine->text(0), u"Mine"_s);
+    panel_->SSTab1->setCurrentIndex(0);
+    panel_->lvwPermanent->setCurrentItem(mine);
+    host_->scripted.answer(PromptAnswer::Yes);
+    panel_->cmdDelete->click();
+    QCOMPARE(sessionFiles(), others);
+}
+
 void TestRecordPanel::deleteRecord_data()
 {
     QTest::addColumn<int>("tab");
-    QTest::addColumn<bool>("fileThere");
+    QTest::addColumn<QString>("file");        // the record's file at the time of the delete
     QTest::addColumn<PromptAnswer>("answer"); // Ok: no Yes/No question
     QTest::addColumn<QString>("status");
     const QString deleted = u"Record session is deleted!"_s;
-    QTest::newRow("Yes") << 0 << true << PromptAnswer::Yes << deleted;
-    QTest::newRow("No") << 0 << true << PromptAnswer::No << u"Delete action is aborted!"_s;
-    QTest::newRow("file already gone") << 0 << false << PromptAnswer::Yes << deleted;
-    QTest::newRow("temporary: no question, file kept") << 1 << true << PromptAnswer::Ok << deleted;
-    QTest::newRow("nothing selected") << -1 << true << PromptAnswer::Ok << u""_s;
+    QTest::newRow("Yes") << 0 << "mine" << PromptAnswer::Yes << deleted;
+    QTest::newRow("No") << 0 << "mine" << PromptAnswer::No << u"Delete action is aborted!"_s;
+    QTest::newRow("file already gone") << 0 << "gone" << PromptAnswer::Yes << deleted;
+    // Another window deleted it and saved another address's record under that name.
+    QTest::newRow("file now another's") << 0 << "theirs" << PromptAnswer::Yes << deleted;
+    QTest::newRow("temporary: no question, file kept")
+        << 1 << "mine" << PromptAnswer::Ok << deleted;
+    QTest::newRow("nothing selected") << -1 << "mine" << PromptAnswer::Ok << u""_s;
 }
 
 void TestRecordPanel::deleteRecord()
 {
     QFETCH(int, tab);
-    QFETCH(bool, fileThere);
+    QFETCH(QString, file);
     QFETCH(PromptAnswer, answer);
     QFETCH(QString, status);
     writeSession("keep.xml", rec("keep", "http://keep/"));
@@ -288,8 +383,10 @@ void TestRecordPanel::deleteRecord()
     panel_->CallLoadPermanentRecord();
     addTemporary(rec("temp", "http://x/y"));
     panel_->SSTab1->setCurrentIndex(qMax(tab, 0));
-    if (!fileThere)
+    if (file != "mine")
         QVERIFY(QFile::remove(path("session/x_y.xml")));
+    if (file == "theirs")
+        writeSession("x_y.xml", rec("Theirs", "http://x_y"));
     panel_->lvwPermanent->setCurrentItem(panel_->lvwPermanent->findByKey("http://x/y"));
     if (tab < 0)
         panel_->lvwPermanent->clearSelection();
@@ -306,7 +403,8 @@ void TestRecordPanel::deleteRecord()
     QCOMPARE(host_->scripted.questions().value(0).title, tab == 0 ? u"My Record"_s : QString());
     QCOMPARE(panel_->lvwPermanent->hasKey("http://x/y"), !(gone && tab == 0));
     QCOMPARE(panel_->ListView1->topLevelItemCount(), gone && tab == 1 ? 0 : 1);
-    QCOMPARE(QFileInfo::exists(path("session/x_y.xml")), fileThere && !(gone && tab == 0));
+    QCOMPARE(QFileInfo::exists(path("session/x_y.xml")),
+             file == "theirs" || (file == "mine" && !(gone && tab == 0)));
     QCOMPARE(panel_->counters.glngNoOfPermanentSession, gone && tab == 0 ? 1 : 2);
     QCOMPARE(panel_->counters.gbRecordChanged, gone);
 }

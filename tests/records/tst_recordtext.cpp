@@ -1,3 +1,4 @@
+#include "programdrive.h"
 #include "recordfile.h"
 #include "recordtext.h"
 
@@ -6,6 +7,7 @@
 #include <QTest>
 #include <filesystem>
 #include <stdexcept>
+#include <sys/stat.h>
 
 using namespace brackenly;
 using namespace Qt::StringLiterals;
@@ -45,6 +47,8 @@ private Q_SLOTS:
     void parse_data();
     void parse();
     void writeIsExactAndReplacesByRename();
+    void defaultImageFolder_data();
+    void defaultImageFolder();
 };
 
 void TestRecordText::text_data()
@@ -135,7 +139,19 @@ void TestRecordText::writeIsExactAndReplacesByRename()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("s.xml"), oldLink = dir.filePath("old.lnk");
+    const auto mode = [](const QString& p) {
+        struct stat st;
+        return ::lstat(QFile::encodeName(p).constData(), &st) == 0 ? st.st_mode : 0u;
+    };
+    // Through a symbolic link the write would reach the file it points to: the link goes.
+    QVERIFY(writeBytes(dir.filePath("elsewhere"), "kept"));
+    QVERIFY(QFile::link(dir.filePath("elsewhere"), path));
     QVERIFY(WriteTextFile(path, "old"));
+    QCOMPARE(readBytes(dir.filePath("elsewhere")), "kept"_ba);
+    QVERIFY(QFile::remove(dir.filePath("elsewhere")));
+    // Passwords: the owner's alone, also in place of a file others could read.
+    QCOMPARE(mode(path), S_IFREG | 0600u);
+    QVERIFY(::chmod(QFile::encodeName(path).constData(), 0644) == 0);
     // A hard link keeps the old file: an in-place rewrite would change it, a rename does not.
     std::filesystem::create_hard_link(path.toStdString(), oldLink.toStdString());
     QVERIFY(WriteTextFile(path, BuildRecordXml(with(&Record::Session, u"Grüß €"_s))));
@@ -147,6 +163,32 @@ void TestRecordText::writeIsExactAndReplacesByRename()
              "</Quillmark>\r\n"_ba);
     QCOMPARE(readBytes(oldLink), "old\r\n"_ba);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    QCOMPARE(mode(path), S_IFREG | 0600u);
+    // What could not be read back is not written: the old file stays.
+    QVERIFY(!WriteTextFile(path, QString(kMaxTextFileBytes - 1, u'x')));
+    QVERIFY(WriteTextFile(oldLink, QString(kMaxTextFileBytes - 2, u'x')));
+    QString text;
+    QVERIFY(ReadTextFile(oldLink, text));
+    QVERIFY(readBytes(path).startsWith("<?xml"));
+}
+
+// Fixed expectations: "Image" at the root of a Windows drive, else inside the program folder.
+void TestRecordText::defaultImageFolder_data()
+{
+    QTest::addColumn<QString>("programFolder");
+    QTest::addColumn<QString>("imageFolder");
+    const QString sep = QDir::separator();
+    QTest::newRow("Linux") << u"/opt/b"_s << "/opt/b" + sep + "Image";
+    QTest::newRow("Linux, ':' in a folder name")
+        << u"/home/u/a:b"_s << "/home/u/a:b" + sep + "Image";
+    QTest::newRow("Windows drive") << u"D:\\Apps\\B"_s << "D:" + sep + "Image";
+}
+
+void TestRecordText::defaultImageFolder()
+{
+    QFETCH(QString, programFolder);
+    QFETCH(QString, imageFolder);
+    QCOMPARE(DefaultImageFolder(programFolder), imageFolder);
 }
 
 QTEST_APPLESS_MAIN(TestRecordText)
