@@ -11,11 +11,11 @@
 // again, as the downloader writes them (a temporary name, then a rename), into a new folder
 // beside it. Where file creation is slow this share of (a) is the disk's, not the run's.
 // (a) and the floor are measured once more with Qt's accessibility bridge on, as on a desktop
-// with a screen reader listening: a private session bus (dbus-daemon, which starts the accessibility
-// bus from at-spi2-core, whose registry starts on demand) and QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1,
-// and a listener process registered for the events a screen reader follows.
-// Each measure runs in a process of its own, so no cache carries over.
-// Run: QTWEBENGINE_DISABLE_SANDBOX=1 xvfb-run -a ./bench_harvest
+// with a screen reader listening: a private session bus (dbus-daemon, which starts the
+// accessibility bus from at-spi2-core, whose registry starts on demand) and
+// QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1, and a listener process registered for the events a screen
+// reader follows. Each measure runs in a process of its own, so no cache carries over. Run:
+// QTWEBENGINE_DISABLE_SANDBOX=1 xvfb-run -a ./bench_harvest
 
 #include "benchwait.h"
 #include "browserapp.h"
@@ -283,20 +283,20 @@ public:
     int run()
     {
         QDBusConnection session = QDBusConnection::sessionBus();
-        const QDBusReply<QString> address =
-            session.call(QDBusMessage::createMethodCall(
-                QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress")));
+        const QDBusReply<QString> address = session.call(QDBusMessage::createMethodCall(
+            QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+            QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress")));
         if (!address.isValid())
             return 1;
-        QDBusConnection bus = QDBusConnection::connectToBus(address.value(), QStringLiteral("a11y"));
-        for (const char* event : {"object:property-change", "object:state-changed",
-                                  "object:children-changed", "object:text-changed", "focus:",
-                                  "window:", "document:"}) {
-            bus.call(QDBusMessage::createMethodCall(
-                         QStringLiteral("org.a11y.atspi.Registry"),
-                         QStringLiteral("/org/a11y/atspi/registry"),
-                         QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("RegisterEvent"))
+        QDBusConnection bus =
+            QDBusConnection::connectToBus(address.value(), QStringLiteral("a11y"));
+        for (const char* event :
+             {"object:property-change", "object:state-changed", "object:children-changed",
+              "object:text-changed", "focus:", "window:", "document:"}) {
+            bus.call(QDBusMessage::createMethodCall(QStringLiteral("org.a11y.atspi.Registry"),
+                                                    QStringLiteral("/org/a11y/atspi/registry"),
+                                                    QStringLiteral("org.a11y.atspi.Registry"),
+                                                    QStringLiteral("RegisterEvent"))
                      << QString::fromLatin1(event) << QStringList() << QString());
         }
         for (const char* iface : {"Object", "Window", "Focus", "Document"})

@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStyleOptionButton>
@@ -96,6 +97,7 @@ private Q_SLOTS:
     void captionsFit();
     void tabOrder_data();
     void tabOrder();
+    void menusFromTheKeyboard();
 
 private:
     void take(const QString& moment);
@@ -450,6 +452,21 @@ void tst_Accessibility::tabOrder()
     const qsizetype first = walked.indexOf(order.value(0));
     walked = walked.mid(first) + walked.mid(0, first);
     QCOMPARE(walked, order);
+}
+
+// The menus have no mouse-free road but the menu bar's own: Alt, then the arrow keys.
+void tst_Accessibility::menusFromTheKeyboard()
+{
+    frmBrowser* w = app_->firstWindow();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    QTest::keyClick(w, Qt::Key_Alt);
+    QAction* active = w->menuBar()->activeAction();
+    QVERIFY(active);
+    QCOMPARE(active->text(), QStringLiteral("File"));
+    QTest::keyClick(w->menuBar(), Qt::Key_Right);
+    QCOMPARE(w->menuBar()->activeAction()->text(), QStringLiteral("View"));
+    QTest::keyClick(w->menuBar(), Qt::Key_Escape);
 }
 
 QTEST_MAIN(tst_Accessibility)
