@@ -229,125 +229,59 @@ void tst_Accessibility::heard_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("state");
-    const QString first = QStringLiteral("frmBrowser");
-    const auto row = [](const char* tag) -> QTestData& { return QTest::newRow(tag); };
-    row("first window") << "start" << first << "frmBrowser" << R::Window
-                        << "Brackenly V1.1 (First Window)"
-                        << ""
-                        << "";
-    row("back") << "start" << first << "cmdBack" << R::Button << "B A C K"
-                << ""
-                << "disabled";
-    row("save image") << "start" << first << "cmdSaveImage" << R::Button << "S A V E    I M A G E"
-                      << ""
-                      << "disabled";
-    row("image folder") << "start" << first << "cmdImageFolder" << R::Button
-                        << "I M A G E    F O L D E R"
-                        << ""
-                        << "";
-    row("address label") << "start" << first << "lblUrl" << R::StaticText << "Address:"
-                         << ""
-                         << "";
-    row("session count") << "start" << first << "StatusBar1Panel1" << R::StaticText
-                         << "0 Permanent Record"
-                         << ""
-                         << "";
-    row("address box") << "loading" << first << "txtUrl" << R::EditableText << "Address:" << kSite
-                       << "";
-    row("going to") << "loading" << first << "StatusBar1Panel1" << R::StaticText
-                    << "Going to " + kSite + "..."
-                    << ""
-                    << "";
-    row("completed") << "loaded" << first << "StatusBar1Panel1" << R::StaticText << ""
-                     << ""
-                     << "";
-    row("save enabled") << "loaded" << first << "cmdSaveImage" << R::Button
-                        << "S A V E    I M A G E"
-                        << ""
-                        << "";
-    row("blocked count") << "loaded" << first << "StatusBar1Panel3" << R::StaticText
-                         << "1 Pop-up is blocked"
-                         << ""
-                         << "";
-    row("saving caption") << "capture" << first << "cmdSaveImage" << R::Button
-                          << "S A V I N G    I M A G E ....."
-                          << ""
-                          << "";
-    row("saving panel") << "capture" << first << "StatusBar1Panel2" << R::StaticText
-                        << "Saving " + kSite + "next.gif"
-                        << ""
-                        << "";
+    const auto row = [](const char* tag, const char* moment, const char* window, const char* object,
+                        R role, const QString& name, const QString& text = {},
+                        const char* state = "") {
+        QTest::newRow(tag) << QString::fromLatin1(moment) << QString::fromLatin1(window)
+                           << QString::fromLatin1(object) << role << name << text
+                           << QString::fromLatin1(state);
+    };
+    const char* first = "frmBrowser";
+    row("first window", "start", first, "frmBrowser", R::Window, "Brackenly V1.1 (First Window)");
+    row("back", "start", first, "cmdBack", R::Button, "B A C K", {}, "disabled");
+    row("save image", "start", first, "cmdSaveImage", R::Button, "S A V E    I M A G E", {},
+        "disabled");
+    row("image folder", "start", first, "cmdImageFolder", R::Button, "I M A G E    F O L D E R");
+    row("address label", "start", first, "lblUrl", R::StaticText, "Address:");
+    row("session count", "start", first, "StatusBar1Panel1", R::StaticText, "0 Permanent Record");
+    row("address box", "loading", first, "txtUrl", R::EditableText, "Address:", kSite);
+    row("going to", "loading", first, "StatusBar1Panel1", R::StaticText,
+        "Going to " + kSite + "...");
+    row("completed", "loaded", first, "StatusBar1Panel1", R::StaticText, "");
+    row("save enabled", "loaded", first, "cmdSaveImage", R::Button, "S A V E    I M A G E");
+    row("blocked count", "loaded", first, "StatusBar1Panel3", R::StaticText, "1 Pop-up is blocked");
+    row("saving caption", "capture", first, "cmdSaveImage", R::Button,
+        "S A V I N G    I M A G E .....");
+    row("saving panel", "capture", first, "StatusBar1Panel2", R::StaticText,
+        "Saving " + kSite + "next.gif");
     // One image and one link of the page's two links done, the script link to come.
-    row("progress") << "capture" << first << "prgRun" << R::ProgressBar << "Image-saving progress"
-                    << "2/3"
-                    << "";
-    row("capture window") << "capture"
-                          << "frmCapture"
-                          << "frmCapture" << R::Window << "Capture Image"
-                          << ""
-                          << "";
-    row("capture status") << "capture"
-                          << "frmCapture"
-                          << "CaptureStatus" << R::StaticText << "Saving " + kSite + "next.gif"
-                          << ""
-                          << "";
-    row("capture pop-up") << "popup"
-                          << "frmPopup"
-                          << "frmPopup" << R::Window << "Capture Popup Image"
-                          << ""
-                          << "";
-    row("pop-up status") << "popup"
-                         << "frmPopup"
-                         << "CaptureStatus" << R::StaticText << "Saving " + kSite + "pop.gif"
-                         << ""
-                         << "";
-    row("run over") << "saved" << first << "cmdSaveImage" << R::Button << "S A V E    I M A G E"
-                    << ""
-                    << "";
-    row("bar gone") << "saved" << first << "prgRun" << R::ProgressBar << "Image-saving progress"
-                    << "3/3"
-                    << "invisible";
-    row("level window") << "level" << first << "frmBrowser" << R::Window
-                        << "Brackenly v1.1 (Popup Window - Level 1)"
-                        << ""
-                        << "";
-    row("level back") << "level" << first << "cmdBack" << R::Button << "B A C K"
-                      << ""
-                      << "";
-    const QString prefs = QStringLiteral("frmHome");
-    row("preferences") << "preferences" << prefs << "frmHome" << R::Dialog
-                       << "User preference setup"
-                       << ""
-                       << "";
-    row("cancel first") << "preferences" << prefs << "cmdCancel" << R::Button << "Cancel"
-                        << ""
-                        << "focused";
-    row("home page") << "preferences" << prefs << "txtHome" << R::EditableText
-                     << "Default home page:" << kBuiltInHomePage << "";
-    row("folder label") << "preferences" << prefs << "Label2" << R::StaticText << "Save Image at:"
-                        << ""
-                        << "";
-    const QString proxy = QStringLiteral("frmProxy");
-    row("proxy") << "proxy" << proxy << "frmProxy" << R::Dialog << "Proxy Setting"
-                 << ""
-                 << "";
-    row("use proxy") << "proxy" << proxy << "chkUseProxy" << R::CheckBox << "Use Proxy Server"
-                     << ""
-                     << "checked";
-    row("port") << "proxy" << proxy << "txtPort" << R::EditableText << "Port No:"
-                << ""
-                << "";
-    row("get proxy") << "proxy" << proxy << "cmdProxy" << R::Button << "Get Proxy"
-                     << ""
-                     << "";
-    const QString box = QStringLiteral("QMessageBox");
-    row("message box") << "message" << box << box << R::AlertMessage << "Brackenly"
-                       << "Do you want to auto fill-in this form"
-                       << "";
-    row("question") << "message" << box << "qt_msgbox_label" << R::StaticText
-                    << "Do you want to auto fill-in this form"
-                    << ""
-                    << "";
+    row("progress", "capture", first, "prgRun", R::ProgressBar, "Image-saving progress", "2/3");
+    row("capture window", "capture", "frmCapture", "frmCapture", R::Window, "Capture Image");
+    row("capture status", "capture", "frmCapture", "CaptureStatus", R::StaticText,
+        "Saving " + kSite + "next.gif");
+    row("capture pop-up", "popup", "frmPopup", "frmPopup", R::Window, "Capture Popup Image");
+    row("pop-up status", "popup", "frmPopup", "CaptureStatus", R::StaticText,
+        "Saving " + kSite + "pop.gif");
+    row("run over", "saved", first, "cmdSaveImage", R::Button, "S A V E    I M A G E");
+    row("bar gone", "saved", first, "prgRun", R::ProgressBar, "Image-saving progress", "3/3",
+        "invisible");
+    row("level window", "level", first, "frmBrowser", R::Window,
+        "Brackenly v1.1 (Popup Window - Level 1)");
+    row("level back", "level", first, "cmdBack", R::Button, "B A C K");
+    row("preferences", "preferences", "frmHome", "frmHome", R::Dialog, "User preference setup");
+    row("cancel first", "preferences", "frmHome", "cmdCancel", R::Button, "Cancel", {}, "focused");
+    row("home page", "preferences", "frmHome", "txtHome", R::EditableText,
+        "Default home page:", kBuiltInHomePage);
+    row("folder label", "preferences", "frmHome", "Label2", R::StaticText, "Save Image at:");
+    row("proxy", "proxy", "frmProxy", "frmProxy", R::Dialog, "Proxy Setting");
+    row("use proxy", "proxy", "frmProxy", "chkUseProxy", R::CheckBox, "Use Proxy Server", {},
+        "checked");
+    row("port", "proxy", "frmProxy", "txtPort", R::EditableText, "Port No:");
+    row("get proxy", "proxy", "frmProxy", "cmdProxy", R::Button, "Get Proxy");
+    const QString question = QStringLiteral("Do you want to auto fill-in this form");
+    row("message box", "message", "QMessageBox", "QMessageBox", R::AlertMessage, "Brackenly",
+        question);
+    row("question", "message", "QMessageBox", "qt_msgbox_label", R::StaticText, question);
 }
 
 void tst_Accessibility::heard()
