@@ -349,6 +349,7 @@ public:
         launcher.setProcessEnvironment(env);
         launcher.setProgram(QStringLiteral("/usr/libexec/at-spi-bus-launcher"));
         launcher.setArguments({QStringLiteral("--launch-immediately")});
+        launcher.setStandardOutputFile(QProcess::nullDevice()); // the registry's greeting
         if (!launcher.startDetached())
             address_.clear();
         waitFor([] { return false; }, 1000);
