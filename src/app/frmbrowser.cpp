@@ -33,6 +33,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <algorithm>
 
 #ifndef BRACKENLY_FULL_MENUS
 #define BRACKENLY_FULL_MENUS 0
@@ -47,6 +48,12 @@ namespace {
 void place(QWidget* w, int left, int top, int width, int height)
 {
     w->setGeometry(toPixels(left, top, width, height));
+}
+
+// The width in twips a control needs to show its caption whole, never less than drawn.
+int fitWidth(const QWidget* w, int drawnTwips)
+{
+    return std::max(drawnTwips, fromPixels(w->sizeHint().width()));
 }
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption)
@@ -94,12 +101,12 @@ void frmBrowser::createControls()
 
     lblUrl = new QLabel(QStringLiteral("Address:"), client_);
     lblUrl->setObjectName(QStringLiteral("lblUrl"));
-    // The label may use the gap up to the address box: the desktop font is wider than the
-    // one the twips were drawn for, and a cut-off "Address:" helps nobody.
-    QFont labelFont = lblUrl->font();
-    labelFont.setPointSizeF(8.25);
-    lblUrl->setFont(labelFont);
-    place(lblUrl, kLblUrlLeft, 840, kTxtUrlLeft - kLblUrlLeft, kLblUrlHeight);
+    // The twips were drawn for a narrower font than most desktops have: the label and the
+    // record buttons take what their captions need, the address box and the tab control
+    // give it up (see Form_Resize).
+    lblUrlTw_ = fitWidth(lblUrl, kLblUrlWidth);
+    const int txtUrlLeft = kLblUrlLeft + lblUrlTw_ + kLabelGap;
+    place(lblUrl, kLblUrlLeft, 840, lblUrlTw_, kLblUrlHeight);
     txtUrl = new QLineEdit(client_);
     txtUrl->setObjectName(QStringLiteral("txtUrl"));
     txtUrl->setAccessibleName(QStringLiteral("Address:"));
@@ -107,7 +114,7 @@ void frmBrowser::createControls()
     QFont font = txtUrl->font();
     font.setPointSizeF(9.75);
     txtUrl->setFont(font);
-    place(txtUrl, kTxtUrlLeft, 720, 12015, kTxtUrlHeight);
+    place(txtUrl, txtUrlLeft, 720, 12015 - (txtUrlLeft - kTxtUrlLeft), kTxtUrlHeight);
 
     wbMyBrowser = app_.services().browsers->create(client_);
     wbMyBrowser->setObjectName(QStringLiteral("wbMyBrowser"));
@@ -120,7 +127,8 @@ void frmBrowser::createControls()
     for (int i = 0; i < 3; ++i) {
         panels_[i] = new QLabel(StatusBar1);
         panels_[i]->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i + 1));
-        panels_[i]->setAccessibleName(QStringLiteral("Status panel %1").arg(i + 1));
+        // The text is the panel's accessible name; a fixed name would hide it.
+        panels_[i]->setAccessibleDescription(QStringLiteral("Status panel %1").arg(i + 1));
         // A fixed size keeps a new text from relaying out (and repainting) the whole bar.
         panels_[i]->setFixedHeight(panels_[i]->sizeHint().height());
         StatusBar1->addWidget(panels_[i]);
@@ -135,6 +143,18 @@ void frmBrowser::createControls()
 
     sessionHost_ = std::make_unique<WindowSessionHost>(*this);
     records_ = new RecordPanel(client_, *sessionHost_);
+    // The record buttons take the width their captions need at the desktop font (a wider
+    // font than the twips were drawn for); the tab control gives it up.
+    for (QPushButton* b :
+         {records_->cmdEdit, records_->cmdDelete, records_->cmdSave, records_->cmdFill})
+        recordButtonTw_ = std::max(recordButtonTw_, fitWidth(b, kRecordButtonWidth));
+    const int widerBy = toPixels(recordButtonTw_) - toPixels(kRecordButtonWidth);
+    QRect tabs = records_->SSTab1->geometry();
+    tabs.setWidth(tabs.width() - widerBy);
+    records_->SSTab1->setGeometry(tabs);
+    for (QPushButton* b :
+         {records_->cmdEdit, records_->cmdDelete, records_->cmdSave, records_->cmdFill})
+        b->setGeometry(b->geometry().adjusted(-widerBy, 0, 0, 0));
     // "Auto Record Form": submissions of this window's pages become temporary records.
     new FormRecorder(*wbMyBrowser, *menus_->mnuAutoRecord, *records_->ListView1, records_->counters,
                      records_);

@@ -135,6 +135,8 @@ private:
     PlaybackStep playbackStep_;
     int tabHeightTw_ = 0;
     int tabStripTw_ = 1;
+    int lblUrlTw_ = twips::kLblUrlWidth;
+    int recordButtonTw_ = twips::kRecordButtonWidth;
     bool unloaded_ = false;
 };
 

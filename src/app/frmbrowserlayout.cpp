@@ -62,6 +62,8 @@ void frmBrowser::Form_Resize()
     in.maximizeScreen = menus_->mnuMaxScreen->isChecked();
     in.tabHeight = tabHeightTw_;
     in.tabStripHeight = tabStripTw_;
+    in.lblUrlWidth = lblUrlTw_;
+    in.recordButtonWidth = recordButtonTw_;
     bool stop = false;
     for (const LayoutStep& step : ComputeLayout(in)) {
         applyLayoutStep(step.control, step.property, step.value, &stop);

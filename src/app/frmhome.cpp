@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <algorithm>
 
 namespace brackenly {
 
@@ -21,37 +22,41 @@ frmHome::frmHome(Prompt& prompt, SaveFolderSource firstWindowSaveFolder, QWidget
 {
     setObjectName(QStringLiteral("frmHome"));
     setWindowTitle(QStringLiteral("User preference setup"));
-    setFixedSize(toPixels(7170), toPixels(2010));
 
     Label1 = new QLabel(QStringLiteral("Default home page:"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(toPixels(240, 265, 1575, 255));
+    Label2 = new QLabel(QStringLiteral("Save Image at:"), this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    // The twips were drawn for a narrower font than most desktops have: where a caption
+    // needs more, the labels widen and everything right of them moves over by as much.
+    const int labelWidth = std::max({1575, twips::fromPixels(Label1->sizeHint().width()),
+                                     twips::fromPixels(Label2->sizeHint().width())});
+    const int shift = labelWidth - 1575;
+    setFixedSize(toPixels(7170 + shift), toPixels(2010));
+    Label1->setGeometry(toPixels(240, 265, labelWidth, 255));
+    Label2->setGeometry(toPixels(240, 865, labelWidth, 255));
 
     txtHome = new QLineEdit(kBuiltInHomePage, this);
     txtHome->setObjectName(QStringLiteral("txtHome"));
     txtHome->setAccessibleName(Label1->text());
-    txtHome->setGeometry(toPixels(1920, 240, 5055, 375));
+    txtHome->setGeometry(toPixels(1920 + shift, 240, 5055, 375));
     Label1->setBuddy(txtHome);
-
-    Label2 = new QLabel(QStringLiteral("Save Image at:"), this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(toPixels(240, 865, 1575, 255));
 
     txtImageFolder = new QLineEdit(this);
     txtImageFolder->setObjectName(QStringLiteral("txtImageFolder"));
     txtImageFolder->setAccessibleName(Label2->text());
-    txtImageFolder->setGeometry(toPixels(1920, 840, 5055, 375));
+    txtImageFolder->setGeometry(toPixels(1920 + shift, 840, 5055, 375));
     Label2->setBuddy(txtImageFolder);
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setAccessibleName(cmdOK->text());
-    cmdOK->setGeometry(toPixels(4320, 1425, 1215, 375));
+    cmdOK->setGeometry(toPixels(4320 + shift, 1425, 1215, 375));
 
     cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
     cmdCancel->setAccessibleName(cmdCancel->text());
-    cmdCancel->setGeometry(toPixels(5760, 1425, 1215, 375));
+    cmdCancel->setGeometry(toPixels(5760 + shift, 1425, 1215, 375));
 
     // Tab order: Cancel, OK, home page, image folder; the labels take no focus.
     setTabOrder(cmdCancel, cmdOK);

@@ -41,11 +41,11 @@ QList<LayoutStep> ComputeLayout(const LayoutInput& in)
         set(C::wbMyBrowser, P::Height, browserHeight);
     }
     // Whole twips already; the rounding rule (half to even) only matters for fractions.
-    set(C::txtUrl, P::Width, static_cast<int>(std::nearbyint(double(W - kLblUrlWidth - 520))));
+    set(C::txtUrl, P::Width, static_cast<int>(std::nearbyint(double(W - in.lblUrlWidth - 520))));
     set(C::wbMyBrowser, P::Width, W - 400);
     const int tabTop = browserTop + browserHeight + 200;
     set(C::SSTab1, P::Top, tabTop);
-    const int tabWidth = W - kRecordButtonWidth - 500;
+    const int tabWidth = W - in.recordButtonWidth - 500;
     set(C::SSTab1, P::Width, tabWidth);
     set(C::lvwPermanent, P::Width, tabWidth - 250);
     set(C::ListView1, P::Width, tabWidth - 250);

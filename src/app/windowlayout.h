@@ -18,6 +18,7 @@ inline constexpr int kOuterExtraHeight = 645;
 inline constexpr int kFrameLeft = 120, kFrameTop = 0, kFrameWidth = 12720, kFrameHeight = 650;
 inline constexpr int kLblUrlLeft = 120, kLblUrlWidth = 615, kLblUrlHeight = 255;
 inline constexpr int kTxtUrlLeft = 840, kTxtUrlHeight = 375;
+inline constexpr int kLabelGap = kTxtUrlLeft - kLblUrlLeft - kLblUrlWidth; // label to box
 inline constexpr int kBrowserLeft = 120;
 inline constexpr int kTabLeft = 120;
 inline constexpr int kListLeft = 120, kListTop = 360, kListHeight = 2535;
@@ -75,6 +76,10 @@ struct LayoutInput
     int tabHeight = twips::kHiddenTabHeight; // SSTab1 height
     int tabStripHeight = twips::kHiddenTabStrip;
     int txtUrlHeight = twips::kTxtUrlHeight;
+    // Widths the window gives lblUrl and the record buttons: the drawn ones, or more where
+    // the desktop font needs more to show the captions whole.
+    int lblUrlWidth = twips::kLblUrlWidth;
+    int recordButtonWidth = twips::kRecordButtonWidth;
 };
 
 // Form_Resize as a pure function: the property assignments in the order they are made.

@@ -6,6 +6,7 @@
 #include "imagedownload.h"
 #include "statuspacer.h"
 
+#include <QAccessibleWidget>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFileInfo>
@@ -15,10 +16,24 @@
 
 namespace brackenly {
 
+namespace {
+
+// A plain widget is heard as a pane; these are windows of their own, named by their caption.
+QAccessibleInterface* captureWindowAccessible(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("brackenly::CaptureWindow") && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    return nullptr;
+}
+
+} // namespace
+
 CaptureWindow::CaptureWindow(const Services& services, HarvestHost* firstWindow,
                              const QString& caption, QWidget* parent)
     : QWidget(parent, Qt::Window), services_(services), firstWindow_(firstWindow)
 {
+    static const bool heardAsWindow = (QAccessible::installFactory(captureWindowAccessible), true);
+    Q_UNUSED(heardAsWindow);
     setWindowTitle(caption);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -36,7 +51,8 @@ CaptureWindow::CaptureWindow(const Services& services, HarvestHost* firstWindow,
     statusHolder_ = new QWidget(statusBar);
     CaptureStatus = new QLabel(statusHolder_);
     CaptureStatus->setObjectName(QStringLiteral("CaptureStatus"));
-    CaptureStatus->setAccessibleName(QStringLiteral("Capture status"));
+    // Its text is its accessible name: a fixed name would keep it from screen readers.
+    CaptureStatus->setAccessibleDescription(QStringLiteral("Capture status"));
     statusHolder_->setMinimumHeight(CaptureStatus->sizeHint().height());
     statusHolder_->installEventFilter(this);
     statusBar->addWidget(statusHolder_, 1);
