@@ -5,6 +5,7 @@
 #include "fakedocument.h"
 #include "frmbrowser.h"
 #include "frmhome.h"
+#include "frmpopup.h"
 #include "frmproxy.h"
 #include "imagedownloader.h"
 #include "prompt.h"
@@ -216,6 +217,9 @@ void tst_Accessibility::initTestCase()
 
 void tst_Accessibility::cleanupTestCase()
 {
+    // Capture pop-ups live until the user closes them; nobody does here.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        delete qobject_cast<frmPopup*>(w);
     app_.reset();
 }
 
