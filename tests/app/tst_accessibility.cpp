@@ -27,6 +27,7 @@
 #include <memory>
 
 using namespace brackenly;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -63,7 +64,7 @@ struct NotifyingDownloader : ImageDownloader
     std::function<void(const QString&)> onDownload;
 };
 
-const QString kSite = QStringLiteral("http://site.test/");
+const QString kSite = u"http://site.test/"_s;
 
 } // namespace
 
@@ -83,7 +84,7 @@ private Q_SLOTS:
                                                      .programFolder = dir_.path(),
                                                      .captureTimeoutMs = 5000});
         frmBrowser* w = app_->startFirstWindow();
-        take(QStringLiteral("start"));
+        take(u"start"_s);
 
         // Capture windows' browsers load what they are sent to.
         browsers_.onCreate = [this](FakeBrowser* b) {
@@ -93,52 +94,52 @@ private Q_SLOTS:
         w->txtUrl->setText(kSite);
         QTest::mouseClick(w->cmdPlayback, Qt::LeftButton);
         main->beforeNavigate(kSite);
-        take(QStringLiteral("loading"));
+        take(u"loading"_s);
 
         auto page = FakeDocument::create(kSite);
-        page->addImage(kSite + QStringLiteral("a.gif"));
-        page->addLink(kSite + QStringLiteral("next"));
-        const ElementId script = page->addLink(QStringLiteral("javascript:pop()"));
+        page->addImage(kSite + u"a.gif"_s);
+        page->addLink(kSite + u"next"_s);
+        const ElementId script = page->addLink(u"javascript:pop()"_s);
         page->onClick(script, [this, main] {
             if (auto* popup = qobject_cast<FakeBrowser*>(main->requestWindow()))
-                loadLater(popup, kSite + QStringLiteral("pop"));
+                loadLater(popup, kSite + u"pop"_s);
         });
         main->setDocument(page);
         main->completeAll();
         w->menus()->mnuBlock->setChecked(true);
         main->requestWindow();
-        take(QStringLiteral("loaded"));
+        take(u"loaded"_s);
 
         // The run: each capture window is heard while it saves its page's image.
         w->menus()->mnuBlock->setChecked(false);
         downloader_.onDownload = [this](const QString& src) {
-            if (src.endsWith(QStringLiteral("next.gif")))
-                take(QStringLiteral("capture"));
-            else if (src.endsWith(QStringLiteral("pop.gif")))
-                take(QStringLiteral("popup"));
+            if (src.endsWith(u"next.gif"_s))
+                take(u"capture"_s);
+            else if (src.endsWith(u"pop.gif"_s))
+                take(u"popup"_s);
         };
         w->cmdSaveImage->click();
         downloader_.onDownload = nullptr;
 
         main->requestWindow(); // neither blocked nor in a run: a pop-up level window
-        take(QStringLiteral("level"));
+        take(u"level"_s);
         app_->windows().last()->close();
 
         app_->preferences()->show();
         QVERIFY(QTest::qWaitForWindowActive(app_->preferences()));
-        take(QStringLiteral("preferences"));
+        take(u"preferences"_s);
         app_->preferences()->hide();
         app_->loadProxyDialog()->show();
-        take(QStringLiteral("proxy"));
+        take(u"proxy"_s);
         app_->loadProxyDialog()->hide();
 
         QTimer::singleShot(0, this, [this] {
-            take(QStringLiteral("message"));
+            take(u"message"_s);
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
                 box->done(QMessageBox::No);
         });
-        MessageBoxPrompt().ask(w, QStringLiteral("Do you want to auto fill-in this form"),
-                               QStringLiteral("Brackenly"), PromptButtons::YesNo, PromptIcon::None);
+        MessageBoxPrompt().ask(w, u"Do you want to auto fill-in this form"_s, u"Brackenly"_s,
+                               PromptButtons::YesNo, PromptIcon::None);
     }
     void cleanupTestCase()
     {
@@ -179,7 +180,7 @@ private Q_SLOTS:
         row("proxy/frmProxy/frmProxy", "Dialog|Proxy Setting||");
         row("proxy/frmProxy/chkUseProxy", "CheckBox|Use Proxy Server||checked");
         row("proxy/frmProxy/txtPort", "EditableText|Port No:||");
-        const QString question = QStringLiteral("Do you want to auto fill-in this form");
+        const QString question = u"Do you want to auto fill-in this form"_s;
         row("message/QMessageBox/QMessageBox", "AlertMessage|Brackenly|" + question + "|");
         row("message/QMessageBox/qt_msgbox_label", "StaticText|" + question + "||");
     }
@@ -187,8 +188,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, control);
         QFETCH(QString, heard);
-        QVERIFY2(heard_.contains(control),
-                 qPrintable(control + QStringLiteral(" was not in the tree")));
+        QVERIFY2(heard_.contains(control), qPrintable(control + u" was not in the tree"_s));
         QCOMPARE(heard_.value(control), heard);
     }
     void eachWindow_data()
@@ -216,7 +216,7 @@ private Q_SLOTS:
             main->menus()->mnuHideRecord->setChecked(false);
             main->mnuHideRecord_Click();
             // The widest caption the run gives its button.
-            main->cmdSaveImage->setText(QStringLiteral("S A V I N G    I M A G E ....."));
+            main->cmdSaveImage->setText(u"S A V I N G    I M A G E ....."_s);
         } else {
             top = window == QLatin1String("frmHome") ? static_cast<QWidget*>(app_->preferences())
                                                      : app_->loadProxyDialog();
@@ -263,9 +263,9 @@ private Q_SLOTS:
         QTest::keyClick(w, Qt::Key_Alt);
         QAction* active = w->menuBar()->activeAction();
         QVERIFY(active);
-        QCOMPARE(active->text(), QStringLiteral("File"));
+        QCOMPARE(active->text(), u"File"_s);
         QTest::keyClick(w->menuBar(), Qt::Key_Right);
-        QCOMPARE(w->menuBar()->activeAction()->text(), QStringLiteral("View"));
+        QCOMPARE(w->menuBar()->activeAction()->text(), u"View"_s);
         QTest::keyClick(w->menuBar(), Qt::Key_Escape);
     }
 
@@ -287,7 +287,7 @@ private:
     {
         QTimer::singleShot(0, b, [b, url] {
             auto doc = FakeDocument::create(url);
-            doc->addImage(url + QStringLiteral(".gif"));
+            doc->addImage(url + u".gif"_s);
             b->load(doc);
         });
     }

@@ -21,6 +21,7 @@
 #include <memory>
 
 using namespace brackenly;
+using namespace Qt::StringLiterals;
 
 // The main window's own behaviour on the engine double: menus, status, navigation,
 // completion, Back and the hand-over between a pop-up level window and its opener.
@@ -93,12 +94,12 @@ private Q_SLOTS:
     void browseNavigatesAsTyped()
     {
         FakeBrowser* b = browsers_->browser(0);
-        w_->LastCompletedUrl = QStringLiteral("http://old/");
-        w_->txtUrl->setText(QStringLiteral("  example.com/x?q=1 "));
+        w_->LastCompletedUrl = u"http://old/"_s;
+        w_->txtUrl->setText(u"  example.com/x?q=1 "_s);
         QTest::mouseClick(w_->cmdPlayback, Qt::LeftButton);
-        QCOMPARE(b->navigatedUrls(), QStringList{QStringLiteral("  example.com/x?q=1 ")});
+        QCOMPARE(b->navigatedUrls(), QStringList{u"  example.com/x?q=1 "_s});
         QVERIFY(b->silent());
-        QCOMPARE(w_->gstrCurMode, QStringLiteral("Playback"));
+        QCOMPARE(w_->gstrCurMode, u"Playback"_s);
         QVERIFY(w_->LastCompletedUrl.isEmpty());
     }
     void navigationStatusAndCompletion_data()
@@ -118,14 +119,13 @@ private Q_SLOTS:
         QFETCH(bool, stepFails);
         QFETCH(bool, saveEnabled);
         FakeBrowser* b = browsers_->browser(0);
-        w_->LastCompletedUrl = QStringLiteral("http://before/");
+        w_->LastCompletedUrl = u"http://before/"_s;
         if (stepFails)
-            w_->setPlaybackStep([](const FrameRef&, const QString&) {
-                throw EngineError(QStringLiteral("refused"));
-            });
+            w_->setPlaybackStep(
+                [](const FrameRef&, const QString&) { throw EngineError(u"refused"_s); });
         w_->cmdSaveImage->setEnabled(true);
-        b->beforeNavigate(QStringLiteral("http://h/p"));
-        QCOMPARE(w_->statusText(), QStringLiteral("Going to http://h/p..."));
+        b->beforeNavigate(u"http://h/p"_s);
+        QCOMPARE(w_->statusText(), u"Going to http://h/p..."_s);
         QVERIFY(!w_->cmdSaveImage->isEnabled());
         QVERIFY(w_->Timer1->isActive());
         QCOMPARE(w_->Timer1->interval(), 1000);
@@ -138,19 +138,19 @@ private Q_SLOTS:
         QCOMPARE(w_->statusText(), QString());
         QCOMPARE(w_->cmdSaveImage->isEnabled(), saveEnabled);
         QCOMPARE(w_->strLastUrl, url);
-        QCOMPARE(w_->LastCompletedUrl, stepFails ? QStringLiteral("http://before/") : url);
+        QCOMPARE(w_->LastCompletedUrl, stepFails ? u"http://before/"_s : url);
         if (!stepFails)
             QCOMPARE(w_->LastCompletedBrowser, FrameRef(b, {}, document->identity()));
         QCOMPARE(w_->gbGobackFlag, stepFails);
     }
     void busyDotsTick()
     {
-        browsers_->browser(0)->beforeNavigate(QStringLiteral("http://h/"));
+        browsers_->browser(0)->beforeNavigate(u"http://h/"_s);
         for (int i = 0; i < 9; ++i)
             w_->Timer1_Timer();
-        QCOMPARE(w_->statusText(), QStringLiteral("Going to http://h/") + QString(21, '.'));
+        QCOMPARE(w_->statusText(), u"Going to http://h/"_s + QString(21, '.'));
         w_->Timer1_Timer();
-        QCOMPARE(w_->statusText(), QStringLiteral("Going to http://h/."));
+        QCOMPARE(w_->statusText(), u"Going to http://h/."_s);
         // A dead renderer completes nothing: the dots stop rather than run on for ever.
         Q_EMIT browsers_->browser(0)->RenderProcessGone();
         QVERIFY(!w_->Timer1->isActive());
@@ -182,7 +182,7 @@ private Q_SLOTS:
         BrowserMenus* m = w_->menus();
         for (QAction* a : {m->mnuPromptFill, m->mnuAutoClick})
             a->setChecked(false);
-        for (QAction* a : {m->mnuMaxScreen, m->mnuManualClick, m->mnuAutoRecord, m->mnuBlock})
+        for (QAction* a : {m->mnuMaxScreen, m->mnuManualClick, m->mnuAutoRecord})
             a->setChecked(true);
 
         QPointer<frmBrowser> popup = popupOver(w_);
@@ -191,7 +191,7 @@ private Q_SLOTS:
         QVERIFY(p->mnuMaxScreen->isChecked() && p->mnuAutoRecord->isChecked());
         QVERIFY(!p->mnuPromptFill->isChecked() && !p->mnuAutoClick->isChecked());
         // Only those marks travel: the others keep their creation values.
-        QVERIFY(!p->mnuManualClick->isChecked() && !p->mnuBlock->isChecked());
+        QVERIFY(!p->mnuManualClick->isChecked());
 
         for (QAction* a : {p->mnuPromptFill, p->mnuAutoClick})
             a->setChecked(true);
@@ -304,7 +304,7 @@ private Q_SLOTS:
         w_->move(40, 30);
         QPointer<frmBrowser> w1 = popupOver(w_);
         QVERIFY(w1);
-        QCOMPARE(w1->windowTitle(), QStringLiteral("Brackenly v1.1 (Popup Window - Level 1)"));
+        QCOMPARE(w1->windowTitle(), u"Brackenly v1.1 (Popup Window - Level 1)"_s);
         QCOMPARE(w1->pos(), w_->pos());
         QCOMPARE(w1->size(), w_->size());
         QVERIFY(!w_->isVisible());
@@ -312,14 +312,14 @@ private Q_SLOTS:
 
         QPointer<frmBrowser> w2 = popupOver(w1);
         QVERIFY(w2);
-        QCOMPARE(w2->windowTitle(), QStringLiteral("Brackenly v1.1 (Popup Window - Level 2)"));
+        QCOMPARE(w2->windowTitle(), u"Brackenly v1.1 (Popup Window - Level 2)"_s);
         QVERIFY(!w1->isVisible());
 
         w2->menus()->mnuBlock->trigger();
         auto* b2 = qobject_cast<FakeBrowser*>(w2->browser());
         QCOMPARE(b2->requestWindow(), nullptr);
         QCOMPARE(b2->requestWindow(), nullptr);
-        QCOMPARE(w2->statusPanel(3)->text(), QStringLiteral("2 Pop-up is blocked"));
+        QCOMPARE(w2->statusPanel(3)->text(), u"2 Pop-up is blocked"_s);
         QVERIFY(!w1->menus()->mnuBlock->isChecked()); // each window has its own mark
 
         w2->close();
@@ -334,9 +334,9 @@ private Q_SLOTS:
         auto* browser = qobject_cast<FakeBrowser*>(w_->browser());
         QVERIFY(browser);
         const FormSubmission submission{FrameRef(browser, {1}),
-                                        QStringLiteral("http://h/in/Login.asp?x=1"),
-                                        QStringLiteral("go.asp"),
-                                        QStringLiteral("right"),
+                                        u"http://h/in/Login.asp?x=1"_s,
+                                        u"go.asp"_s,
+                                        u"right"_s,
                                         {{"user", "a b"}, {"pass", "p&w"}}};
         RecordPanel* records = w_->records();
         Q_EMIT browser->FormSubmitted(submission);
@@ -349,7 +349,7 @@ private Q_SLOTS:
         QVERIFY(records->counters.gbRecordChanged);
         Record record;
         ReadRecordItem(records->ListView1->topLevelItem(0), record);
-        QCOMPARE(record, (Record{"Form", QStringLiteral("*sysgen*"), submission.url, "go.asp",
+        QCOMPARE(record, (Record{"Form", u"*sysgen*"_s, submission.url, "go.asp",
                                  "user=a+b&pass=p%26w", "", "right"}));
         QCOMPARE(RecordList::itemKey(records->ListView1->topLevelItem(0)), "http://h/in/login.asp");
     }

@@ -3,6 +3,7 @@
 #include "fixtureserver.h"
 #include "frmbrowser.h"
 #include "recordfile.h"
+#include "recordlist.h"
 #include "recordpanel.h"
 #include "scriptedprompt.h"
 #include "webenginebrowser.h"
@@ -19,6 +20,7 @@
 #include <memory>
 
 using namespace brackenly;
+using namespace Qt::StringLiterals;
 
 // Recorded sessions played back on the real engine: the window fills the recorded form after
 // "B R O W S E" and submits it (or the user does); the server sees the POST body.
@@ -30,14 +32,14 @@ private Q_SLOTS:
     {
         QVERIFY(server_.start());
         server_.addPage(
-            QStringLiteral("/login.html"),
+            u"/login.html"_s,
             QStringLiteral(
                 "<html><body><form method='post' action='check.cgi'>"
                 "<input type='text' name='user' value='typed'><input type='password' name='pass'>"
                 "<input type='submit' value='Go'></form></body></html>"));
         // The page's script keeps its own copy of a field and submits that copy.
         server_.addPage(
-            QStringLiteral("/check.cgi"),
+            u"/check.cgi"_s,
             QStringLiteral(
                 "<html><body><form method='post' action='/step2.cgi'><input type='text' "
                 "name='city' "
@@ -46,13 +48,12 @@ private Q_SLOTS:
                 "type='submit'></form><script>document.getElementById('city').addEventListener("
                 "'input', e => document.getElementById('copy').value = 'seen:' + e.target.value);"
                 "</script></body></html>"));
-        server_.addPage(QStringLiteral("/step2.cgi"),
-                        QStringLiteral("<html><body>done</body></html>"));
+        server_.addPage(u"/step2.cgi"_s, u"<html><body>done</body></html>"_s);
     }
     void init()
     {
         dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("session")));
+        QVERIFY(QDir(dir_->path()).mkdir(u"session"_s));
         prompt_ = std::make_unique<ScriptedPrompt>();
         server_.clearRequests();
     }
@@ -71,12 +72,11 @@ private Q_SLOTS:
     void playsAChainOfForms()
     {
         QFETCH(bool, manual);
-        writeSession(QStringLiteral("login.xml"), QStringLiteral("/login.html"),
-                     QStringLiteral("check.cgi"), QStringLiteral("user=alice&pass=s%26cret"));
+        writeSession(u"login.xml"_s, u"/login.html"_s, u"check.cgi"_s,
+                     u"user=alice&pass=s%26cret"_s);
         // The submitted page holds the next recorded form: it plays on without the user.
-        writeSession(QStringLiteral("step.xml"), QStringLiteral("/check.cgi"),
-                     QStringLiteral("http://elsewhere/step2.cgi"),
-                     QStringLiteral("city=Bergen&size=Large&copy="));
+        writeSession(u"step.xml"_s, u"/check.cgi"_s, u"http://elsewhere/step2.cgi"_s,
+                     u"city=Bergen&size=Large&copy="_s);
         startWindow();
         if (manual)
             w_->menus()->mnuManualClick->trigger();
@@ -90,19 +90,18 @@ private Q_SLOTS:
                 QTRY_COMPARE_WITH_TIMEOUT(w_->LastCompletedUrl, server_.url(page).toString(),
                                           20000);
                 QCOMPARE(server_.requestCount(post), 0);
-                userClicks(QStringLiteral("document.querySelector('[type=submit]').click();"));
+                userClicks(u"document.querySelector('[type=submit]').click();"_s);
             }
             QVERIFY(server_.waitForRequest(post, 20000));
             QCOMPARE(server_.requestsFor(post).first().body, body.toLatin1());
         }
         QCOMPARE(prompt_->questions().size(), 2);
-        QCOMPARE(prompt_->questions().first().text,
-                 QStringLiteral("Do you want to auto fill-in this form"));
-        QCOMPARE(prompt_->questions().first().title, QStringLiteral("Session=login.xml"));
+        QCOMPARE(prompt_->questions().first().text, u"Do you want to auto fill-in this form"_s);
+        QCOMPARE(prompt_->questions().first().title, u"Session=login.xml"_s);
     }
     void recordedLoginPlaysBack()
     {
-        const QString login = server_.url(QStringLiteral("/login.html")).toString();
+        const QString login = server_.url(u"/login.html"_s).toString();
         startWindow();
         w_->menus()->mnuAutoRecord->trigger();
         browse(login);
@@ -110,8 +109,8 @@ private Q_SLOTS:
         // The user types and presses the button (through the page's world: typing is not tested).
         userClicks(QStringLiteral("var f = document.forms[0]; f.user.value = 'Ann B&=+%2B';"
                                   "f.pass.value = 'p\u00e4\u20acss'; f[2].click();"));
-        QVERIFY(server_.waitForRequest(QStringLiteral("/check.cgi"), 20000));
-        const QByteArray sent = server_.requestsFor(QStringLiteral("/check.cgi")).first().body;
+        QVERIFY(server_.waitForRequest(u"/check.cgi"_s, 20000));
+        const QByteArray sent = server_.requestsFor(u"/check.cgi"_s).first().body;
         QVERIFY2(sent.startsWith("user=Ann+B%26%3D%2B%252B&pass=p%"), sent); // what was typed
         RecordPanel* records = w_->records();
         QTRY_COMPARE_WITH_TIMEOUT(records->ListView1->topLevelItemCount(), 1, 10000);
@@ -126,9 +125,9 @@ private Q_SLOTS:
         startWindow();
         prompt_->answer(PromptAnswer::Ok);
         browse(login);
-        QVERIFY(server_.waitForRequest(QStringLiteral("/check.cgi"), 20000));
-        QCOMPARE(server_.requestsFor(QStringLiteral("/check.cgi")).first().body, sent);
-        QCOMPARE(prompt_->questions().first().title, QStringLiteral("Session=Session1"));
+        QVERIFY(server_.waitForRequest(u"/check.cgi"_s, 20000));
+        QCOMPARE(server_.requestsFor(u"/check.cgi"_s).first().body, sent);
+        QCOMPARE(prompt_->questions().first().title, u"Session=Session1"_s);
         QCOMPARE(w_->records()->ListView1->topLevelItemCount(), 0); // unmarked: nothing recorded
     }
 
@@ -164,7 +163,7 @@ void tst_PlaybackWindow::writeSession(const QString& name, const QString& path,
                                       const QString& action, const QString& postData)
 {
     const Record r{"Form", name, server_.url(path).toString(), action, postData, "", ""};
-    QVERIFY(WriteTextFile(dir_->path() + QStringLiteral("/session/") + name, BuildRecordXml(r)));
+    QVERIFY(WriteTextFile(dir_->path() + u"/session/"_s + name, BuildRecordXml(r)));
 }
 
 QTEST_MAIN(tst_PlaybackWindow)

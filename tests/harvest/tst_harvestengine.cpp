@@ -17,6 +17,7 @@
 #include <QTest>
 
 using namespace brackenly;
+using namespace Qt::StringLiterals;
 
 namespace {
 // The engine wants shared contexts set before the application object exists.
@@ -97,11 +98,11 @@ private Q_SLOTS:
                                  "/g/img/p2.gif", "/g/img/pop.gif"})
             QVERIFY2(server.requestCount(path) == 1, path);
         QVERIFY(w->prgRun->isHidden());
-        QCOMPARE(w->cmdSaveImage->text(), QStringLiteral("S A V E    I M A G E"));
+        QCOMPARE(w->cmdSaveImage->text(), u"S A V E    I M A G E"_s);
         QVERIFY(!w->harvestRun.gbTimeOut); // every wait ended by a report, not the time-out
         QCOMPARE(server.requestCount("/g/big1.html"), 0);
         QCOMPARE(server.requestCount("/g/page1.html"), 1);
-        QCOMPARE(w->popupRouter()->lastCapturePopup()->captureStatus(), QStringLiteral("Finished"));
+        QCOMPARE(w->popupRouter()->lastCapturePopup()->captureStatus(), u"Finished"_s);
         QCOMPARE(app.windows().size(), 1); // the pop-up went to a capture pop-up window
 
         // Everything the second run finds is saved already: it downloads nothing.

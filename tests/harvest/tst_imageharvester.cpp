@@ -6,6 +6,7 @@
 #include <QTest>
 
 using namespace brackenly;
+using namespace Qt::StringLiterals;
 
 // Image-saving runs and pop-up routing on the engine double.
 class tst_ImageHarvester : public QObject
@@ -46,10 +47,10 @@ private Q_SLOTS:
                               "http://site/page2.html#top"}));
         // The "#" address is given up without loading; nothing waited for the time-out.
         QCOMPARE(rig.timeOuts, 0);
-        QCOMPARE(rig.host.caption, QStringLiteral("S A V E    I M A G E"));
+        QCOMPARE(rig.host.caption, u"S A V E    I M A G E"_s);
         QVERIFY(!rig.host.state.SavingImages);
         QVERIFY(!rig.harvester->captureWindow());
-        QCOMPARE(rig.router->lastCapturePopup()->captureStatus(), QStringLiteral("Finished"));
+        QCOMPARE(rig.router->lastCapturePopup()->captureStatus(), u"Finished"_s);
 
         // Visited links stay across runs; script links are clicked again.
         rig.click();
@@ -116,8 +117,7 @@ private Q_SLOTS:
             rig.host.state.gbTimeOut = true; // an ignored click's run goes on at once
         });
         rig.click();
-        QCOMPARE(caption, stops ? QStringLiteral("S A V E    I M A G E")
-                                : QStringLiteral("S A V I N G    I M A G E ....."));
+        QCOMPARE(caption, stops ? u"S A V E    I M A G E"_s : u"S A V I N G    I M A G E ....."_s);
         QCOMPARE(rig.files(), stops ? QStringList() : QStringList({"after.jpg"}));
         QCOMPARE(rig.navigations.size(), stops ? 0 : 1);
     }
@@ -177,7 +177,7 @@ private Q_SLOTS:
         rig.click();
         QCOMPARE(got, steps);
         QCOMPARE(rig.timeOuts, 0); // an error page completes like any other
-        QCOMPARE(rig.host.caption, QStringLiteral("S A V E    I M A G E"));
+        QCOMPARE(rig.host.caption, u"S A V E    I M A G E"_s);
         QVERIFY(!rig.harvester->captureWindow());
     }
     void waitEndsByTimeOut_data()
@@ -259,7 +259,7 @@ private Q_SLOTS:
         rig.click();
         QCOMPARE(doc->writeLog(), QStringList{"click javascript:go()"});
         QCOMPARE(rig.files(), QStringList{"after.jpg"});
-        QCOMPARE(rig.host.caption, QStringLiteral("S A V E    I M A G E"));
+        QCOMPARE(rig.host.caption, u"S A V E    I M A G E"_s);
     }
     void progressBar_data()
     {
@@ -282,9 +282,8 @@ private Q_SLOTS:
         QStringList samples;
         rig.downloader.onDownload = [&](const QString& src) {
             samples << src.section('/', -1) + ' ' +
-                           (bar.isHidden()
-                                ? QStringLiteral("hidden")
-                                : QStringLiteral("%1/%2").arg(bar.value()).arg(bar.maximum()));
+                           (bar.isHidden() ? u"hidden"_s
+                                           : u"%1/%2"_s.arg(bar.value()).arg(bar.maximum()));
         };
         rig.addPage("http://site/page1.html", {"p.jpg"});
         auto doc = rig.show("http://site/index.html");

@@ -11,6 +11,7 @@
 #include "networkimagedownloader.h"
 #include "recordfile.h"
 #include "recorditems.h"
+#include "recordlist.h"
 #include "recordpanel.h"
 #include "scriptedprompt.h"
 
@@ -27,6 +28,7 @@
 #include <unistd.h>
 
 using namespace brackenly;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -62,7 +64,7 @@ private Q_SLOTS:
     {
         QVERIFY(server_.start());
         for (int i = 0; i < 10; ++i)
-            server_.addImage(QStringLiteral("/i/%1.gif").arg(i));
+            server_.addImage(u"/i/%1.gif"_s.arg(i));
     }
     void userIsToldAndNothingIsLost_data()
     {
@@ -80,12 +82,11 @@ private Q_SLOTS:
         server_.clearRequests();
         QTemporaryDir dir;
         const QString sessions = SessionFolderPath(dir.path());
-        const QString imageFolder = JoinPath(dir.path(), QStringLiteral("Image"));
+        const QString imageFolder = JoinPath(dir.path(), u"Image"_s);
         QVERIFY(QDir().mkdir(sessions) && QDir().mkdir(imageFolder));
         const Record old{"Form", "Old", "http://old/form.cgi", "", "", "", ""};
-        QVERIFY(WriteTextFile(JoinPath(sessions, QStringLiteral("old.xml")), BuildRecordXml(old)));
-        QVERIFY(
-            WriteTextFile(JoinPath(imageFolder, QStringLiteral("old.gif")), QStringLiteral("GIF")));
+        QVERIFY(WriteTextFile(JoinPath(sessions, u"old.xml"_s), BuildRecordXml(old)));
+        QVERIFY(WriteTextFile(JoinPath(imageFolder, u"old.gif"_s), u"GIF"_s));
 
         FakeBrowserFactory browsers;
         ScriptedPrompt prompt;
@@ -102,7 +103,7 @@ private Q_SLOTS:
         if (images) {
             auto page = FakeDocument::create(server_.url("/index.html").toString());
             for (int i = 0; i < 10; ++i)
-                page->addImage(QStringLiteral("i/%1.gif").arg(i));
+                page->addImage(u"i/%1.gif"_s.arg(i));
             browsers.browser(0)->load(page);
         } else {
             AddRecord(*panel->ListView1, {"Form", "", "http://new/form.cgi", "", "", "", ""},
@@ -162,7 +163,7 @@ private Q_SLOTS:
             QVERIFY2(told.endsWith(full ? ": File too large." : ": Permission denied."),
                      qPrintable(told));
             QVERIFY(server_.totalRequests() <= 1);
-            QCOMPARE(w->cmdSaveImage->text(), QStringLiteral("S A V E    I M A G E"));
+            QCOMPARE(w->cmdSaveImage->text(), u"S A V E    I M A G E"_s);
             QVERIFY(!w->harvestRun.SavingImages);
         } else {
             QCOMPARE(panel->ListView1->topLevelItemCount(), 1); // still there to save
@@ -172,10 +173,9 @@ private Q_SLOTS:
         act->click();
         QCOMPARE(prompt.texts().size(), 1);
         if (!images)
-            QVERIFY(QFileInfo::exists(
-                SessionFilePath(sessions, QStringLiteral("http://new/form.cgi"))));
+            QVERIFY(QFileInfo::exists(SessionFilePath(sessions, u"http://new/form.cgi"_s)));
         for (int i = 0; images && i < 10; ++i)
-            QVERIFY(QFileInfo::exists(JoinPath(imageFolder, QStringLiteral("%1.gif").arg(i))));
+            QVERIFY(QFileInfo::exists(JoinPath(imageFolder, u"%1.gif"_s.arg(i))));
     }
 
 private:
