@@ -9,7 +9,6 @@
 #include "frmproxy.h"
 #include "imagedownloader.h"
 #include "prompt.h"
-#include "recordpanel.h"
 #include "scriptedprompt.h"
 
 #include <QAccessible>
@@ -28,41 +27,28 @@
 #include <memory>
 
 using namespace brackenly;
-
-Q_DECLARE_METATYPE(QAccessible::Role)
+using namespace Qt::StringLiterals;
 
 namespace {
 
-// What assistive technology reads of one control.
-struct Heard
+// What assistive technology reads of one control: "role|name|value|state", the value of a
+// progress bar as "value/maximum".
+QString hear(QAccessibleInterface* iface)
 {
-    QAccessible::Role role = QAccessible::NoRole;
-    QString name;
-    QString text; // the value: an edit's text, a progress bar's "value/maximum"
-    QString state;
-};
-
-QString stateOf(QAccessible::State s)
-{
-    QStringList words;
-    if (s.disabled)
-        words << QStringLiteral("disabled");
-    if (s.invisible)
-        words << QStringLiteral("invisible");
-    if (s.checked)
-        words << QStringLiteral("checked");
-    if (s.focused)
-        words << QStringLiteral("focused");
-    return words.join(u' ');
-}
-
-Heard hear(QAccessibleInterface* iface)
-{
-    Heard h{iface->role(), iface->text(QAccessible::Name), iface->text(QAccessible::Value),
-            stateOf(iface->state())};
-    if (QAccessibleValueInterface* value = iface->valueInterface())
-        h.text = value->currentValue().toString() + u'/' + value->maximumValue().toString();
-    return h;
+    const QAccessible::State s = iface->state();
+    QStringList state;
+    for (auto [on, word] : {std::pair{s.disabled, "disabled"},
+                            {s.invisible, "invisible"},
+                            {s.checked, "checked"},
+                            {s.focused, "focused"}})
+        if (on)
+            state << QString::fromLatin1(word);
+    QString value = iface->text(QAccessible::Value);
+    if (QAccessibleValueInterface* v = iface->valueInterface())
+        value = v->currentValue().toString() + u'/' + v->maximumValue().toString();
+    return QStringList{QMetaEnum::fromType<QAccessible::Role>().valueToKey(iface->role()),
+                       iface->text(QAccessible::Name), value, state.join(u' ')}
+        .join(u'|');
 }
 
 // Saves the images it is given and tells the test before each.
@@ -78,7 +64,7 @@ struct NotifyingDownloader : ImageDownloader
     std::function<void(const QString&)> onDownload;
 };
 
-const QString kSite = QStringLiteral("http://site.test/");
+const QString kSite = u"http://site.test/"_s;
 
 } // namespace
 
@@ -90,38 +76,229 @@ class tst_Accessibility : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase();
-    void cleanupTestCase();
-    void heard_data();
-    void heard();
-    void captionsFit_data();
-    void captionsFit();
-    void tabOrder_data();
-    void tabOrder();
-    void menusFromTheKeyboard();
+    void initTestCase()
+    {
+        app_ = std::make_unique<BrowserApp>(Services{.browsers = &browsers_,
+                                                     .prompt = &prompt_,
+                                                     .downloader = &downloader_,
+                                                     .programFolder = dir_.path(),
+                                                     .captureTimeoutMs = 5000});
+        frmBrowser* w = app_->startFirstWindow();
+        take(u"start"_s);
+
+        // Capture windows' browsers load what they are sent to.
+        browsers_.onCreate = [this](FakeBrowser* b) {
+            b->onNavigate = [this, b](const QString& url) { loadLater(b, url); };
+        };
+        FakeBrowser* main = browsers_.browser(0);
+        w->txtUrl->setText(kSite);
+        QTest::mouseClick(w->cmdPlayback, Qt::LeftButton);
+        main->beforeNavigate(kSite);
+        take(u"loading"_s);
+
+        auto page = FakeDocument::create(kSite);
+        page->addImage(kSite + u"a.gif"_s);
+        page->addLink(kSite + u"next"_s);
+        const ElementId script = page->addLink(u"javascript:pop()"_s);
+        page->onClick(script, [this, main] {
+            if (auto* popup = qobject_cast<FakeBrowser*>(main->requestWindow()))
+                loadLater(popup, kSite + u"pop"_s);
+        });
+        main->setDocument(page);
+        main->completeAll();
+        w->menus()->mnuBlock->setChecked(true);
+        main->requestWindow();
+        take(u"loaded"_s);
+
+        // The run: each capture window is heard while it saves its page's image.
+        w->menus()->mnuBlock->setChecked(false);
+        downloader_.onDownload = [this](const QString& src) {
+            if (src.endsWith(u"next.gif"_s))
+                take(u"capture"_s);
+            else if (src.endsWith(u"pop.gif"_s))
+                take(u"popup"_s);
+        };
+        w->cmdSaveImage->click();
+        downloader_.onDownload = nullptr;
+
+        main->requestWindow(); // neither blocked nor in a run: a pop-up level window
+        take(u"level"_s);
+        app_->windows().last()->close();
+
+        app_->preferences()->show();
+        QVERIFY(QTest::qWaitForWindowActive(app_->preferences()));
+        take(u"preferences"_s);
+        app_->preferences()->hide();
+        app_->loadProxyDialog()->show();
+        take(u"proxy"_s);
+        app_->loadProxyDialog()->hide();
+
+        QTimer::singleShot(0, this, [this] {
+            take(u"message"_s);
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                box->done(QMessageBox::No);
+        });
+        MessageBoxPrompt().ask(w, u"Do you want to auto fill-in this form"_s, u"Brackenly"_s,
+                               PromptButtons::YesNo, PromptIcon::None);
+    }
+    void cleanupTestCase()
+    {
+        // Capture pop-ups live until the user closes them; nobody does here.
+        for (QWidget* w : QApplication::topLevelWidgets())
+            delete qobject_cast<frmPopup*>(w);
+        app_.reset();
+    }
+    void heard_data()
+    {
+        QTest::addColumn<QString>("control"); // moment/window/objectName
+        QTest::addColumn<QString>("heard");   // role|name|value|state
+        const auto row = [](const char* control, const QString& heard) {
+            QTest::newRow(control) << QString::fromLatin1(control) << heard;
+        };
+        row("start/frmBrowser/frmBrowser", "Window|Brackenly V1.1 (First Window)||");
+        row("start/frmBrowser/cmdBack", "Button|B A C K||disabled");
+        row("start/frmBrowser/cmdSaveImage", "Button|S A V E    I M A G E||disabled");
+        row("start/frmBrowser/cmdImageFolder", "Button|I M A G E    F O L D E R||");
+        row("start/frmBrowser/StatusBar1Panel1", "StaticText|0 Permanent Record||");
+        row("loading/frmBrowser/txtUrl", "EditableText|Address:|" + kSite + "|");
+        row("loading/frmBrowser/StatusBar1Panel1", "StaticText|Going to " + kSite + "...||");
+        row("loaded/frmBrowser/StatusBar1Panel3", "StaticText|1 Pop-up is blocked||");
+        row("capture/frmBrowser/cmdSaveImage", "Button|S A V I N G    I M A G E .....||");
+        row("capture/frmBrowser/StatusBar1Panel2", "StaticText|Saving " + kSite + "next.gif||");
+        // One image and one link of the page's two links done, the script link to come.
+        row("capture/frmBrowser/prgRun", "ProgressBar|Image-saving progress|2/3|");
+        row("capture/frmCapture/frmCapture", "Window|Capture Image||");
+        row("capture/frmCapture/CaptureStatus", "StaticText|Saving " + kSite + "next.gif||");
+        row("popup/frmPopup/frmPopup", "Window|Capture Popup Image||");
+        row("popup/frmPopup/CaptureStatus", "StaticText|Saving " + kSite + "pop.gif||");
+        row("level/frmBrowser/frmBrowser", "Window|Brackenly v1.1 (Popup Window - Level 1)||");
+        row("level/frmBrowser/cmdBack", "Button|B A C K||");
+        row("preferences/frmHome/frmHome", "Dialog|User preference setup||");
+        row("preferences/frmHome/cmdCancel", "Button|Cancel||focused");
+        row("preferences/frmHome/txtHome",
+            "EditableText|Default home page:|" + kBuiltInHomePage + "|");
+        row("proxy/frmProxy/frmProxy", "Dialog|Proxy Setting||");
+        row("proxy/frmProxy/chkUseProxy", "CheckBox|Use Proxy Server||checked");
+        row("proxy/frmProxy/txtPort", "EditableText|Port No:||");
+        const QString question = u"Do you want to auto fill-in this form"_s;
+        row("message/QMessageBox/QMessageBox", "AlertMessage|Brackenly|" + question + "|");
+        row("message/QMessageBox/qt_msgbox_label", "StaticText|" + question + "||");
+    }
+    void heard()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, heard);
+        QVERIFY2(heard_.contains(control), qPrintable(control + u" was not in the tree"_s));
+        QCOMPARE(heard_.value(control), heard);
+    }
+    void eachWindow_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QStringList>("order"); // what Tab walks through, from the focus on opening
+        QTest::newRow("main window, record panes shown")
+            << "frmBrowser" << QStringList{"cmdPlayback", "cmdSaveImage",        "cmdImageFolder",
+                                           "txtUrl",      "qt_tabwidget_tabbar", "lvwPermanent",
+                                           "cmdEdit",     "cmdDelete",           "cmdFill"};
+        QTest::newRow("preferences")
+            << "frmHome" << QStringList{"cmdCancel", "cmdOK", "txtHome", "txtImageFolder"};
+        QTest::newRow("proxy") << "frmProxy" << QStringList{"txtIP",    "txtPort", "chkUseProxy",
+                                                            "cmdProxy", "cmdOK",   "cmdCancel"};
+    }
+    // Every fixed caption shows whole at the default font (the status panels carry page texts
+    // and are left out), and Tab reaches each control a person can use, in order.
+    void eachWindow()
+    {
+        QFETCH(QString, window);
+        QFETCH(QStringList, order);
+        frmBrowser* main = app_->firstWindow();
+        QWidget* top = main;
+        if (window == QLatin1String("frmBrowser")) {
+            main->menus()->mnuHideRecord->setChecked(false);
+            main->mnuHideRecord_Click();
+            // The widest caption the run gives its button.
+            main->cmdSaveImage->setText(u"S A V I N G    I M A G E ....."_s);
+        } else {
+            top = window == QLatin1String("frmHome") ? static_cast<QWidget*>(app_->preferences())
+                                                     : app_->loadProxyDialog();
+            top->show();
+        }
+        const auto inside = [top](QWidget* w) {
+            return !w->isVisibleTo(top) ||
+                   top->rect().contains(QRect(w->mapTo(top, QPoint()), w->size()));
+        };
+        for (QPushButton* b : top->findChildren<QPushButton*>()) {
+            QVERIFY2(inside(b), qPrintable(b->text()));
+            QStyleOptionButton option;
+            option.initFrom(b);
+            option.text = b->text();
+            const int room =
+                b->style()->subElementRect(QStyle::SE_PushButtonContents, &option, b).width();
+            QVERIFY2(b->fontMetrics().horizontalAdvance(b->text()) <= room, qPrintable(b->text()));
+        }
+        for (QLabel* l : top->findChildren<QLabel*>()) {
+            if (l->objectName().startsWith(QLatin1String("StatusBar1Panel")) || l->text().isEmpty())
+                continue;
+            QVERIFY2(inside(l), qPrintable(l->text()));
+            QVERIFY2(l->fontMetrics().horizontalAdvance(l->text()) <= l->contentsRect().width(),
+                     qPrintable(l->text()));
+        }
+
+        QStringList walked;
+        for (QWidget* w = top->nextInFocusChain(); w != top; w = w->nextInFocusChain())
+            if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisibleTo(top) &&
+                !w->focusProxy())
+                walked << w->objectName();
+        // The chain is a ring; where it starts is the focus on opening ("cancel first" above).
+        const qsizetype first = walked.indexOf(order.value(0));
+        QCOMPARE(walked.mid(first) + walked.mid(0, first), order);
+        if (top != main)
+            top->hide();
+    }
+    // The menus have no mouse-free road but the menu bar's own: Alt, then the arrow keys.
+    void menusFromTheKeyboard()
+    {
+        frmBrowser* w = app_->firstWindow();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        QTest::keyClick(w, Qt::Key_Alt);
+        QAction* active = w->menuBar()->activeAction();
+        QVERIFY(active);
+        QCOMPARE(active->text(), u"File"_s);
+        QTest::keyClick(w->menuBar(), Qt::Key_Right);
+        QCOMPARE(w->menuBar()->activeAction()->text(), u"View"_s);
+        QTest::keyClick(w->menuBar(), Qt::Key_Escape);
+    }
 
 private:
-    void take(const QString& moment);
+    // Each visible window, by object name (a message box by its class).
+    void take(const QString& moment)
+    {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            const QString window = w->objectName().isEmpty()
+                                       ? QString::fromLatin1(w->metaObject()->className())
+                                       : w->objectName();
+            if (w->isVisible())
+                walk(moment, window, QAccessible::queryAccessibleInterface(w), window);
+        }
+    }
     void walk(const QString& moment, const QString& window, QAccessibleInterface* iface,
               const QString& name);
-    void loadLater(FakeBrowser* b, const QString& url);
+    void loadLater(FakeBrowser* b, const QString& url)
+    {
+        QTimer::singleShot(0, b, [b, url] {
+            auto doc = FakeDocument::create(url);
+            doc->addImage(url + u".gif"_s);
+            b->load(doc);
+        });
+    }
 
     QTemporaryDir dir_;
     FakeBrowserFactory browsers_;
     ScriptedPrompt prompt_;
     NotifyingDownloader downloader_;
     std::unique_ptr<BrowserApp> app_;
-    QHash<QString, Heard> heard_; // "moment/window/objectName"
+    QHash<QString, QString> heard_; // "moment/window/objectName"
 };
-
-void tst_Accessibility::loadLater(FakeBrowser* b, const QString& url)
-{
-    QTimer::singleShot(0, b, [b, url] {
-        auto doc = FakeDocument::create(url);
-        doc->addImage(url + QStringLiteral(".gif"));
-        b->load(doc);
-    });
-}
 
 void tst_Accessibility::walk(const QString& moment, const QString& window,
                              QAccessibleInterface* iface, const QString& name)
@@ -132,279 +309,6 @@ void tst_Accessibility::walk(const QString& moment, const QString& window,
     for (int i = 0; i < iface->childCount(); ++i)
         if (QAccessibleInterface* child = iface->child(i))
             walk(moment, window, child, child->object() ? child->object()->objectName() : "");
-}
-
-// Each visible window, by object name (a message box by its class).
-void tst_Accessibility::take(const QString& moment)
-{
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        const QString window = w->objectName().isEmpty()
-                                   ? QString::fromLatin1(w->metaObject()->className())
-                                   : w->objectName();
-        if (w->isVisible())
-            walk(moment, window, QAccessible::queryAccessibleInterface(w), window);
-    }
-}
-
-void tst_Accessibility::initTestCase()
-{
-    Services services;
-    services.browsers = &browsers_;
-    services.prompt = &prompt_;
-    services.downloader = &downloader_;
-    services.programFolder = dir_.path();
-    services.captureTimeoutMs = 5000;
-    app_ = std::make_unique<BrowserApp>(services);
-    frmBrowser* w = app_->startFirstWindow();
-    take(QStringLiteral("start"));
-
-    // Capture windows' browsers load what they are sent to.
-    browsers_.onCreate = [this](FakeBrowser* b) {
-        b->onNavigate = [this, b](const QString& url) { loadLater(b, url); };
-    };
-    FakeBrowser* main = browsers_.browser(0);
-    w->txtUrl->setText(kSite);
-    QTest::mouseClick(w->cmdPlayback, Qt::LeftButton);
-    main->beforeNavigate(kSite);
-    take(QStringLiteral("loading"));
-
-    auto page = FakeDocument::create(kSite);
-    page->addImage(kSite + QStringLiteral("a.gif"));
-    page->addLink(kSite + QStringLiteral("next"));
-    const ElementId script = page->addLink(QStringLiteral("javascript:pop()"));
-    page->onClick(script, [this, main] {
-        if (auto* popup = qobject_cast<FakeBrowser*>(main->requestWindow()))
-            loadLater(popup, kSite + QStringLiteral("pop"));
-    });
-    main->setDocument(page);
-    main->completeAll();
-    w->menus()->mnuBlock->setChecked(true);
-    main->requestWindow();
-    take(QStringLiteral("loaded"));
-
-    // The run: each capture window is heard while it saves its page's image.
-    w->menus()->mnuBlock->setChecked(false);
-    downloader_.onDownload = [this](const QString& src) {
-        if (src.endsWith(QStringLiteral("next.gif")))
-            take(QStringLiteral("capture"));
-        else if (src.endsWith(QStringLiteral("pop.gif")))
-            take(QStringLiteral("popup"));
-    };
-    w->cmdSaveImage->click();
-    downloader_.onDownload = nullptr;
-    take(QStringLiteral("saved"));
-
-    main->requestWindow(); // neither blocked nor in a run: a pop-up level window
-    take(QStringLiteral("level"));
-    app_->windows().last()->close();
-
-    app_->preferences()->show();
-    QVERIFY(QTest::qWaitForWindowActive(app_->preferences()));
-    take(QStringLiteral("preferences"));
-    app_->preferences()->hide();
-    app_->loadProxyDialog()->show();
-    take(QStringLiteral("proxy"));
-    app_->loadProxyDialog()->hide();
-
-    QTimer::singleShot(0, this, [this] {
-        take(QStringLiteral("message"));
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-            box->done(QMessageBox::No);
-    });
-    MessageBoxPrompt().ask(w, QStringLiteral("Do you want to auto fill-in this form"),
-                           QStringLiteral("Brackenly"), PromptButtons::YesNo, PromptIcon::None);
-}
-
-void tst_Accessibility::cleanupTestCase()
-{
-    // Capture pop-ups live until the user closes them; nobody does here.
-    for (QWidget* w : QApplication::topLevelWidgets())
-        delete qobject_cast<frmPopup*>(w);
-    app_.reset();
-}
-
-void tst_Accessibility::heard_data()
-{
-    using R = QAccessible::Role;
-    QTest::addColumn<QString>("moment");
-    QTest::addColumn<QString>("window");
-    QTest::addColumn<QString>("objectName");
-    QTest::addColumn<R>("role");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("state");
-    const auto row = [](const char* tag, const char* moment, const char* window, const char* object,
-                        R role, const QString& name, const QString& text = {},
-                        const char* state = "") {
-        QTest::newRow(tag) << QString::fromLatin1(moment) << QString::fromLatin1(window)
-                           << QString::fromLatin1(object) << role << name << text
-                           << QString::fromLatin1(state);
-    };
-    const char* first = "frmBrowser";
-    row("first window", "start", first, "frmBrowser", R::Window, "Brackenly V1.1 (First Window)");
-    row("back", "start", first, "cmdBack", R::Button, "B A C K", {}, "disabled");
-    row("save image", "start", first, "cmdSaveImage", R::Button, "S A V E    I M A G E", {},
-        "disabled");
-    row("image folder", "start", first, "cmdImageFolder", R::Button, "I M A G E    F O L D E R");
-    row("address label", "start", first, "lblUrl", R::StaticText, "Address:");
-    row("session count", "start", first, "StatusBar1Panel1", R::StaticText, "0 Permanent Record");
-    row("address box", "loading", first, "txtUrl", R::EditableText, "Address:", kSite);
-    row("going to", "loading", first, "StatusBar1Panel1", R::StaticText,
-        "Going to " + kSite + "...");
-    row("completed", "loaded", first, "StatusBar1Panel1", R::StaticText, "");
-    row("save enabled", "loaded", first, "cmdSaveImage", R::Button, "S A V E    I M A G E");
-    row("blocked count", "loaded", first, "StatusBar1Panel3", R::StaticText, "1 Pop-up is blocked");
-    row("saving caption", "capture", first, "cmdSaveImage", R::Button,
-        "S A V I N G    I M A G E .....");
-    row("saving panel", "capture", first, "StatusBar1Panel2", R::StaticText,
-        "Saving " + kSite + "next.gif");
-    // One image and one link of the page's two links done, the script link to come.
-    row("progress", "capture", first, "prgRun", R::ProgressBar, "Image-saving progress", "2/3");
-    row("capture window", "capture", "frmCapture", "frmCapture", R::Window, "Capture Image");
-    row("capture status", "capture", "frmCapture", "CaptureStatus", R::StaticText,
-        "Saving " + kSite + "next.gif");
-    row("capture pop-up", "popup", "frmPopup", "frmPopup", R::Window, "Capture Popup Image");
-    row("pop-up status", "popup", "frmPopup", "CaptureStatus", R::StaticText,
-        "Saving " + kSite + "pop.gif");
-    row("run over", "saved", first, "cmdSaveImage", R::Button, "S A V E    I M A G E");
-    row("bar gone", "saved", first, "prgRun", R::ProgressBar, "Image-saving progress", "3/3",
-        "invisible");
-    row("level window", "level", first, "frmBrowser", R::Window,
-        "Brackenly v1.1 (Popup Window - Level 1)");
-    row("level back", "level", first, "cmdBack", R::Button, "B A C K");
-    row("preferences", "preferences", "frmHome", "frmHome", R::Dialog, "User preference setup");
-    row("cancel first", "preferences", "frmHome", "cmdCancel", R::Button, "Cancel", {}, "focused");
-    row("home page", "preferences", "frmHome", "txtHome", R::EditableText,
-        "Default home page:", kBuiltInHomePage);
-    row("folder label", "preferences", "frmHome", "Label2", R::StaticText, "Save Image at:");
-    row("proxy", "proxy", "frmProxy", "frmProxy", R::Dialog, "Proxy Setting");
-    row("use proxy", "proxy", "frmProxy", "chkUseProxy", R::CheckBox, "Use Proxy Server", {},
-        "checked");
-    row("port", "proxy", "frmProxy", "txtPort", R::EditableText, "Port No:");
-    row("get proxy", "proxy", "frmProxy", "cmdProxy", R::Button, "Get Proxy");
-    const QString question = QStringLiteral("Do you want to auto fill-in this form");
-    row("message box", "message", "QMessageBox", "QMessageBox", R::AlertMessage, "Brackenly",
-        question);
-    row("question", "message", "QMessageBox", "qt_msgbox_label", R::StaticText, question);
-}
-
-void tst_Accessibility::heard()
-{
-    QFETCH(QString, moment);
-    QFETCH(QString, window);
-    QFETCH(QString, objectName);
-    QFETCH(QAccessible::Role, role);
-    QFETCH(QString, name);
-    QFETCH(QString, text);
-    QFETCH(QString, state);
-    const QString key = moment + u'/' + window + u'/' + objectName;
-    QVERIFY2(heard_.contains(key), qPrintable(key + QStringLiteral(" was not in the tree")));
-    const Heard h = heard_.value(key);
-    QCOMPARE(h.role, role);
-    QCOMPARE(h.name, name);
-    QCOMPARE(h.text, text);
-    QCOMPARE(h.state, state);
-}
-
-void tst_Accessibility::captionsFit_data()
-{
-    QTest::addColumn<QString>("window");
-    QTest::newRow("main window, record panes shown") << "frmBrowser";
-    QTest::newRow("preferences") << "frmHome";
-    QTest::newRow("proxy") << "frmProxy";
-}
-
-// Every fixed caption shows whole at the default font (the status panels carry page texts
-// and are left out).
-void tst_Accessibility::captionsFit()
-{
-    QFETCH(QString, window);
-    QWidget* top = nullptr;
-    frmBrowser* main = app_->firstWindow();
-    if (window == QLatin1String("frmBrowser")) {
-        main->menus()->mnuHideRecord->setChecked(false);
-        main->mnuHideRecord_Click();
-        // The widest caption the run gives its button.
-        main->cmdSaveImage->setText(QStringLiteral("S A V I N G    I M A G E ....."));
-        top = main;
-    } else {
-        top = window == QLatin1String("frmHome") ? static_cast<QWidget*>(app_->preferences())
-                                                 : app_->loadProxyDialog();
-        top->show();
-    }
-    const auto inside = [top](QWidget* w) {
-        return !w->isVisibleTo(top) ||
-               top->rect().contains(QRect(w->mapTo(top, QPoint()), w->size()));
-    };
-    for (QPushButton* b : top->findChildren<QPushButton*>()) {
-        QVERIFY2(inside(b), qPrintable(b->text()));
-        QStyleOptionButton option;
-        option.initFrom(b);
-        option.text = b->text();
-        const int room =
-            b->style()->subElementRect(QStyle::SE_PushButtonContents, &option, b).width();
-        QVERIFY2(b->fontMetrics().horizontalAdvance(b->text()) <= room, qPrintable(b->text()));
-    }
-    for (QLabel* l : top->findChildren<QLabel*>()) {
-        if (l->objectName().startsWith(QLatin1String("StatusBar1Panel")) || l->text().isEmpty())
-            continue;
-        QVERIFY2(inside(l), qPrintable(l->text()));
-        QVERIFY2(l->fontMetrics().horizontalAdvance(l->text()) <= l->contentsRect().width(),
-                 qPrintable(l->text()));
-    }
-    if (top != main)
-        top->hide();
-}
-
-void tst_Accessibility::tabOrder_data()
-{
-    QTest::addColumn<QString>("window");
-    QTest::addColumn<QStringList>("order");
-    QTest::newRow("main window") << "frmBrowser"
-                                 << QStringList{
-                                        "cmdPlayback", "cmdSaveImage",        "cmdImageFolder",
-                                        "txtUrl",      "qt_tabwidget_tabbar", "lvwPermanent",
-                                        "cmdEdit",     "cmdDelete",           "cmdFill"};
-    QTest::newRow("preferences") << "frmHome"
-                                 << QStringList{"cmdCancel", "cmdOK", "txtHome", "txtImageFolder"};
-    QTest::newRow("proxy") << "frmProxy" << QStringList{"txtIP",    "txtPort", "chkUseProxy",
-                                                        "cmdProxy", "cmdOK",   "cmdCancel"};
-}
-
-// What Tab walks through: each control a person can reach, in order.
-void tst_Accessibility::tabOrder()
-{
-    QFETCH(QString, window);
-    QFETCH(QStringList, order);
-    QWidget* top = window == QLatin1String("frmBrowser")
-                       ? static_cast<QWidget*>(app_->firstWindow())
-                   : window == QLatin1String("frmHome") ? static_cast<QWidget*>(app_->preferences())
-                                                        : app_->loadProxyDialog();
-    top->show();
-    QStringList walked;
-    for (QWidget* w = top->nextInFocusChain(); w != top; w = w->nextInFocusChain())
-        if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisibleTo(top) &&
-            !w->focusProxy())
-            walked << w->objectName();
-    // The chain is a ring; where it starts is the focus on opening (see the rows above).
-    const qsizetype first = walked.indexOf(order.value(0));
-    walked = walked.mid(first) + walked.mid(0, first);
-    QCOMPARE(walked, order);
-}
-
-// The menus have no mouse-free road but the menu bar's own: Alt, then the arrow keys.
-void tst_Accessibility::menusFromTheKeyboard()
-{
-    frmBrowser* w = app_->firstWindow();
-    w->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(w));
-    QTest::keyClick(w, Qt::Key_Alt);
-    QAction* active = w->menuBar()->activeAction();
-    QVERIFY(active);
-    QCOMPARE(active->text(), QStringLiteral("File"));
-    QTest::keyClick(w->menuBar(), Qt::Key_Right);
-    QCOMPARE(w->menuBar()->activeAction()->text(), QStringLiteral("View"));
-    QTest::keyClick(w->menuBar(), Qt::Key_Escape);
 }
 
 QTEST_MAIN(tst_Accessibility)

