@@ -3,13 +3,10 @@
 
 #include "../platform/enginetesting.h"
 #include "fixtureserver.h"
-#include "formrecorder.h"
 #include "playbackrig.h"
 
-#include <QSignalSpy>
 #include <QTest>
 #include <QWebEnginePage>
-#include <algorithm>
 
 using namespace brackenly;
 using namespace brackenly::enginetesting;
@@ -37,10 +34,13 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(server_.start());
+        // The engine lists fieldset, output and object among a form's elements too; none of
+        // them is a field to fill.
         server_.addPage("/bank/login.html",
-                        "<html><body><form method='post' action='check.cgi'><input name='user'>"
-                        "<input type='password' name='pass'><input type='submit' name='go' "
-                        "value='Go'></form></body></html>");
+                        "<html><body><form method='post' action='check.cgi'><fieldset><legend>L"
+                        "</legend><input name='user'></fieldset><output name='o'>1</output>"
+                        "<object name='b'></object><input type='password' name='pass'>"
+                        "<input type='submit' name='go' value='Go'></form></body></html>");
         server_.addPage("/bank/check.cgi", "ok");
         server_.addPage("/evil/lookalike.html", kLookAlike);
         server_.addPage("/evil/steal/check.cgi", "got it");
@@ -52,14 +52,6 @@ private Q_SLOTS:
                         "<iframe src='" + bank() +
                             "' onload=\"if (!this.done) { this.done = 1;"
                             " this.src = '/evil/lookalike.html'; }\"></iframe>");
-        // A form that starts with a fieldset (and holds an output and an object): none of
-        // them is submitted.
-        server_.addPage("/fieldset/form.html",
-                        "<html><body><form method='post' action='sent.cgi'><fieldset><legend>L"
-                        "</legend><input name='user'></fieldset><output name='o'>1</output>"
-                        "<object name='b'></object><textarea name='note'></textarea>"
-                        "<input type='submit' name='go' value='Go'></form></body></html>");
-        server_.addPage("/fieldset/sent.cgi", "ok");
         WebEngineBrowser::setCallTimeoutMs(3000);
     }
 
@@ -88,6 +80,9 @@ private Q_SLOTS:
         host.records = {{"Form", "bank", bank(), "check.cgi", kPost, {}, {}}};
         PlaybackDriver driver(host, host.actions());
         CompletionLog log(&browser);
+        const auto lookAlikeLoaded = [&] {
+            return !log.entries.filter(evil("lookalike")).isEmpty();
+        };
         bool stepped = false; // the step of the login page's completion has returned
         connect(&browser, &Browser::DocumentComplete, this,
                 [&](const FrameRef& frame, const QString& url) {
@@ -98,21 +93,20 @@ private Q_SLOTS:
         host.scripted.answer([&](const ScriptedPrompt::Question&) {
             if (!meanwhile.isEmpty())
                 browser.page()->runJavaScript(meanwhile);
-            // The look-alike has loaded.
             if (attacked)
-                waitUntil([&] { return lookAlikeLoaded(log); });
+                waitUntil(lookAlikeLoaded);
             return PromptAnswer::Ok;
         });
 
         browser.Navigate(page);
         QVERIFY(waitUntil([&] { return stepped; }, 20000));
-        QCOMPARE(host.scripted.texts(), QStringList{kAutoFillText});
+        QCOMPARE(host.scripted.texts(), QStringList{"Do you want to auto fill-in this form"});
         if (!attacked) {
             QVERIFY(server_.waitForRequest("/bank/check.cgi", 10000));
             QCOMPARE(server_.requestsFor("/bank/check.cgi").constFirst().body, kPost.toUtf8());
             return;
         }
-        QVERIFY(lookAlikeLoaded(log));
+        QVERIFY(lookAlikeLoaded());
         // The look-alike saw no edit and no submission; its server got nothing.
         QString edits = "gone";
         try {
@@ -125,45 +119,11 @@ private Q_SLOTS:
         QCOMPARE(server_.requestCount("/evil/steal/check.cgi"), 0);
     }
 
-    // The engine lists fieldset, output and object among a form's elements; a recording of
-    // such a form replays as it was sent.
-    void fieldsetFormReplays()
-    {
-        const QString page = server_.url("/fieldset/form.html").toString();
-        server_.clearRequests();
-        WebEngineBrowser browser;
-        showView(browser);
-        QVERIFY(loadAndWait(browser, page));
-        QSignalSpy submitted(&browser, &Browser::FormSubmitted);
-        browser.page()->runJavaScript("const f = document.forms[0]; f.user.value = 'Ann';"
-                                      "f.note.value = 'a b\\nc'; f.go.click();");
-        QVERIFY(server_.waitForRequest("/fieldset/sent.cgi", 10000));
-        QVERIFY(waitUntil([&] { return !submitted.isEmpty(); }));
-        const QByteArray sent = server_.requestsFor("/fieldset/sent.cgi").constFirst().body;
-        server_.clearRequests();
-
-        PlaybackRig host;
-        host.setMarks("1010");
-        host.records = {RecordFromSubmission(submitted.first().first().value<FormSubmission>())};
-        host.scripted.answer(PromptAnswer::Ok);
-        PlaybackDriver driver(host, host.actions());
-        connect(&browser, &Browser::DocumentComplete, &driver, &PlaybackDriver::PlaybackStep);
-        browser.Navigate(page);
-        QVERIFY(server_.waitForRequest("/fieldset/sent.cgi", 20000));
-        QCOMPARE(server_.requestsFor("/fieldset/sent.cgi").constFirst().body, sent);
-    }
-
 private:
     QString bank() const { return server_.url("/bank/login.html").toString(); }
     QString evil(const QString& name) const
     {
         return server_.url("/evil/" + name, "localhost").toString();
-    }
-    bool lookAlikeLoaded(const CompletionLog& log) const
-    {
-        const QString url = evil("lookalike.html");
-        return std::any_of(log.entries.cbegin(), log.entries.cend(),
-                           [&](const QString& entry) { return entry.endsWith(u' ' + url); });
     }
 
     FixtureServer server_;
