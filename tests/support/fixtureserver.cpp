@@ -53,7 +53,7 @@ bool FixtureServer::start(bool tls)
     }
     listener_->setMaxPendingConnections(256);
     listener_->moveToThread(thread_.get());
-    connect(listener_, &QTcpServer::newConnection, listener_, [this] {
+    connect(listener_, &QTcpServer::pendingConnectionAvailable, listener_, [this] {
         while (QTcpSocket* socket = listener_->nextPendingConnection())
             new FixtureConnection(socket, this, listener_);
     });
