@@ -103,42 +103,6 @@ void FixtureServer::set(const QString& path, const FixtureResponse& response)
     update(path, [&](Route& route) { route = {response, {}}; });
 }
 
-void FixtureServer::setStatus(const QString& path, int code)
-{
-    update(path, [code](Route& route) {
-        if (route.response.body.isEmpty())
-            route.response.body = FixtureResponse::error(code).body;
-        route.response.status = code;
-    });
-}
-
-void FixtureServer::stall(const QString& path)
-{
-    update(path, [](Route& route) { route.response.delivery = FixtureResponse::Delivery::Stall; });
-}
-
-void FixtureServer::dropMidway(const QString& path, const QByteArray& bytes,
-                               const QByteArray& contentType)
-{
-    addResource(path, bytes, contentType);
-    update(path, [](Route& r) { r.response.delivery = FixtureResponse::Delivery::DropMidway; });
-}
-
-void FixtureServer::setDelay(const QString& path, int ms)
-{
-    update(path, [ms](Route& route) { route.response.delayMs = ms; });
-}
-
-void FixtureServer::addHeader(const QString& path, const QByteArray& name, const QByteArray& value)
-{
-    update(path, [&](Route& route) { route.response.headers.append({name, value}); });
-}
-
-void FixtureServer::setHandler(const QString& path, Handler handler)
-{
-    update(path, [&](Route& route) { route.handler = std::move(handler); });
-}
-
 QList<FixtureRequest> FixtureServer::requestsFor(const QString& path) const
 {
     QMutexLocker lock(&mutex_);

@@ -62,18 +62,41 @@ public:
         set(path, {302, "text/html", "Moved", {{"Location", target.toUtf8()}}});
     }
     // Keeps the route's body if it has one; a new route gets a small error page.
-    void setStatus(const QString& path, int code);
+    void setStatus(const QString& path, int code)
+    {
+        update(path, [code](Route& route) {
+            if (route.response.body.isEmpty())
+                route.response.body = FixtureResponse::error(code).body;
+            route.response.status = code;
+        });
+    }
     // Reads the request and never answers; the connection stays open until the client or
     // stop() closes it.
-    void stall(const QString& path);
+    void stall(const QString& path)
+    {
+        update(path, [](Route& r) { r.response.delivery = FixtureResponse::Delivery::Stall; });
+    }
     // Announces the whole body, sends half of it and closes the connection.
     void dropMidway(const QString& path, const QByteArray& bytes,
-                    const QByteArray& contentType = "application/octet-stream");
-    void setDelay(const QString& path, int ms);
-    void addHeader(const QString& path, const QByteArray& name, const QByteArray& value);
+                    const QByteArray& contentType = "application/octet-stream")
+    {
+        addResource(path, bytes, contentType);
+        update(path, [](Route& r) { r.response.delivery = FixtureResponse::Delivery::DropMidway; });
+    }
+    void setDelay(const QString& path, int ms)
+    {
+        update(path, [ms](Route& route) { route.response.delayMs = ms; });
+    }
+    void addHeader(const QString& path, const QByteArray& name, const QByteArray& value)
+    {
+        update(path, [&](Route& route) { route.response.headers.append({name, value}); });
+    }
     // Computes each answer. Runs on the server thread: touch only thread-safe state from
     // it. The route's extra headers and delay still apply.
-    void setHandler(const QString& path, Handler handler);
+    void setHandler(const QString& path, Handler handler)
+    {
+        update(path, [&](Route& route) { route.handler = std::move(handler); });
+    }
 
     // ---- what was asked
     QList<FixtureRequest> requestsFor(const QString& path) const;
