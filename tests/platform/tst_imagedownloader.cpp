@@ -149,21 +149,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("prepared"); // which page prepare() was told of, if any
         QTest::addColumn<QStringList>("asked");
         QTest::addColumn<bool>("fromCache");
-        const QString one = "e.gif";
-        const QString both = "e.gif,f.gif";
-        QTest::newRow("cached") << "bytes"
-                                << "" << QStringList{one} << true;
-        QTest::newRow("not cached") << "nothing"
-                                    << "" << QStringList{one} << false;
-        QTest::newRow("engine fails") << "throws"
-                                      << "" << QStringList{one} << false;
+        const auto row = [](const char* name, const char* answer, const char* prepared,
+                            const QStringList& asked, bool fromCache) {
+            QTest::newRow(name) << QString(answer) << QString(prepared) << asked << fromCache;
+        };
+        row("cached", "bytes", "", {"e.gif"}, true);
+        row("not cached", "nothing", "", {"e.gif"}, false);
+        row("engine fails", "throws", "", {"e.gif"}, false);
         // Prepared bytes serve the download without asking the engine again.
-        QTest::newRow("prepared") << "bytes"
-                                  << "this" << QStringList{both} << true;
-        QTest::newRow("prepared, not cached") << "nothing"
-                                              << "this" << QStringList{both, one} << false;
-        QTest::newRow("prepared for another page") << "bytes"
-                                                   << "other" << QStringList{both, one} << true;
+        row("prepared", "bytes", "this", {"e.gif,f.gif"}, true);
+        row("prepared, not cached", "nothing", "this", {"e.gif,f.gif", "e.gif"}, false);
+        row("prepared for another page", "bytes", "other", {"e.gif,f.gif", "e.gif"}, true);
     }
     void cacheFirstThenNetwork()
     {
@@ -205,16 +201,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("page"); // "~": the server's origin; "": no page
         QTest::addColumn<QString>("sent");
-        QTest::newRow("same origin: the address") << "~/d/p.html?q=1#top"
-                                                  << "~/d/p.html?q=1";
-        QTest::newRow("other origin: the origin") << "http://u:pw@other:81/d/p.html"
-                                                  << "http://other:81/";
-        QTest::newRow("https page, http image") << "https://127.0.0.1/p.html"
-                                                << "";
-        QTest::newRow("page not on the web") << "file:///tmp/p.html"
-                                             << "";
-        QTest::newRow("no page") << ""
-                                 << "";
+        const auto row = [](const char* name, const char* page, const char* sent) {
+            QTest::newRow(name) << QString(page) << QString(sent);
+        };
+        row("same origin: the address", "~/d/p.html?q=1#top", "~/d/p.html?q=1");
+        row("other origin: the origin", "http://u:pw@other:81/d/p.html", "http://other:81/");
+        row("https page, http image", "https://127.0.0.1/p.html", "");
+        row("page not on the web", "file:///tmp/p.html", "");
+        row("no page", "", "");
     }
     void referer()
     {
@@ -244,15 +238,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("a");
         QTest::addColumn<QString>("b");
         QTest::addColumn<bool>("same");
-        QTest::newRow("subdomains") << "http://a.example.com/x"
-                                    << "http://b.c.example.com/" << true;
-        QTest::newRow("public suffix") << "http://a.co.uk/"
-                                       << "http://b.co.uk/" << false;
-        QTest::newRow("scheme") << "http://example.com/"
-                                << "https://example.com/" << false;
+        const auto row = [](const char* name, const char* a, const char* b, bool same) {
+            QTest::newRow(name) << QString(a) << QString(b) << same;
+        };
+        row("subdomains", "http://a.example.com/x", "http://b.c.example.com/", true);
+        row("public suffix", "http://a.co.uk/", "http://b.co.uk/", false);
+        row("scheme", "http://example.com/", "https://example.com/", false);
         // Split into labels like a name, both would end in "0.1".
-        QTest::newRow("IP addresses") << "http://10.0.0.1/"
-                                      << "http://20.0.0.1/" << false;
+        row("IP addresses", "http://10.0.0.1/", "http://20.0.0.1/", false);
     }
     void sites()
     {
@@ -269,21 +262,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("path");     // on 127.0.0.1; /away.gif goes on to localhost
         QTest::addColumn<QString>("cookie");
         QTest::addColumn<bool>("sent");
-        QTest::newRow("no page") << ""
-                                 << "/ck.gif"
-                                 << "s=1; SameSite=Strict" << true;
-        QTest::newRow("same site") << "127.0.0.1"
-                                   << "/ck.gif"
-                                   << "s=1; SameSite=Strict" << true;
-        QTest::newRow("other site, Lax") << "localhost"
-                                         << "/ck.gif"
-                                         << "s=1; SameSite=Lax" << false;
-        QTest::newRow("other site, unmarked") << "localhost"
-                                              << "/ck.gif"
-                                              << "s=1" << false;
-        QTest::newRow("redirected to another site") << "127.0.0.1"
-                                                    << "/away.gif"
-                                                    << "s=1; SameSite=Lax" << false;
+        const auto row = [](const char* name, const char* pageHost, const char* path,
+                            const char* cookie, bool sent) {
+            QTest::newRow(name) << QString(pageHost) << QString(path) << QString(cookie) << sent;
+        };
+        row("no page", "", "/ck.gif", "s=1; SameSite=Strict", true);
+        row("same site", "127.0.0.1", "/ck.gif", "s=1; SameSite=Strict", true);
+        row("other site, Lax", "localhost", "/ck.gif", "s=1; SameSite=Lax", false);
+        row("other site, unmarked", "localhost", "/ck.gif", "s=1", false);
+        row("redirected to another site", "127.0.0.1", "/away.gif", "s=1; SameSite=Lax", false);
     }
     void cookiesAsTheEngineSends()
     {

@@ -171,7 +171,7 @@ private Q_SLOTS:
         QVERIFY(!browser_->cachedBytes(srcs[2]));
         WebEngineBrowser::setMaxCachedBytes(large.size() - 1);
         QVERIFY(!browser_->cachedBytes(srcs[0]));
-        for (const QString& path : {"/cache/large.gif", "/cache/foreign.gif", "/cache/missing.gif"})
+        for (const char* path : {"/cache/large.gif", "/cache/foreign.gif", "/cache/missing.gif"})
             QCOMPARE(server_.requestCount(path), 1);
     }
     // What a completion handler reads first: from the page's own report on a prefetching page
