@@ -32,7 +32,7 @@ public:
     void GoBack() override { ++goBackCount_; }
     void setSilent(bool silent) override { silent_ = silent; }
     bool silent() const override { return silent_; }
-    void setRegisterAsBrowser(bool on) override { registerAsBrowser_ = on; }
+    void setRegisterAsBrowser(bool) override {}
     // Walks the document tree; raises EngineError without a document, for an index out of
     // range, a refused frame on the way, or another document than `identity` at the end.
     std::shared_ptr<Document> documentAt(const QList<int>& path, qint64 identity = 0) override;
@@ -41,7 +41,6 @@ public:
     // The texts of Navigate and Navigate2, in order.
     const QStringList& navigatedUrls() const { return navigated_; }
     int goBackCount() const { return goBackCount_; }
-    bool registeredAsBrowser() const { return registerAsBrowser_; }
     // Runs after a Navigate or Navigate2 was recorded (e.g. to load a page; use a queued
     // call if the real engine's asynchrony matters to the test).
     std::function<void(const QString& url)> onNavigate;
@@ -69,7 +68,6 @@ private:
     QStringList navigated_;
     int goBackCount_ = 0;
     bool silent_ = false;
-    bool registerAsBrowser_ = false;
     bool backAvailable_ = false;
 };
 

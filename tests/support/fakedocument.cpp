@@ -202,7 +202,7 @@ QList<DomImage> FakeDocument::images()
 
 QList<DomLink> FakeDocument::links()
 {
-    enter(int(DomCall::Links));
+    enter();
     QList<DomLink> result;
     for (const Link& l : links_)
         result.append({l.handle, resolve(l.href), l.innerHtml, resolve(l.href)});
@@ -211,7 +211,7 @@ QList<DomLink> FakeDocument::links()
 
 DomList<DomForm> FakeDocument::forms()
 {
-    enter(int(DomCall::Forms));
+    enter();
     DomList<DomForm> result{url_, {}};
     for (const auto& f : forms_) {
         DomForm form{f->handle(), {}, f->id(), {}, {}};
@@ -251,26 +251,26 @@ QString FakeDocument::markup()
     return markup_;
 }
 
-void FakeDocument::setValue(ElementId element, const QString& value)
+void FakeDocument::queue(std::function<void()> write)
 {
     if (gone_)
         fail(QStringLiteral("the document is gone"));
-    queued_.push_back([this, element, value] { applyValue(element, value); });
+    queued_.push_back(std::move(write));
+}
+
+void FakeDocument::setValue(ElementId element, const QString& value)
+{
+    queue([this, element, value] { applyValue(element, value); });
 }
 
 void FakeDocument::setChecked(ElementId element, bool checked)
 {
-    if (gone_)
-        fail(QStringLiteral("the document is gone"));
-    queued_.push_back([this, element, checked] { applyChecked(element, checked); });
+    queue([this, element, checked] { applyChecked(element, checked); });
 }
 
 void FakeDocument::setOptionSelected(ElementId select, int optionIndex, bool selected)
 {
-    if (gone_)
-        fail(QStringLiteral("the document is gone"));
-    queued_.push_back(
-        [this, select, optionIndex, selected] { applyOption(select, optionIndex, selected); });
+    queue([this, select, optionIndex, selected] { applyOption(select, optionIndex, selected); });
 }
 
 void FakeDocument::applyValue(ElementId element, const QString& value)
@@ -325,7 +325,7 @@ void FakeDocument::applyOption(ElementId select, int optionIndex, bool selected)
 
 void FakeDocument::click(ElementId element)
 {
-    enter(int(DomCall::Click));
+    enter();
     const bool known = findNode(element) ||
                        std::any_of(images_.cbegin(), images_.cend(),
                                    [&](const auto& image) { return image.first == element; }) ||

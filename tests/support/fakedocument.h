@@ -18,9 +18,6 @@ namespace brackenly {
 enum class DomCall
 {
     Images,
-    Links,
-    Forms,
-    Click,
 };
 
 // An in-memory document for unit tests. Tests build it, hand it to a FakeBrowser, and
@@ -129,6 +126,8 @@ private:
     QString resolve(const QString& address) const;
     DomElement view(const Node& node) const;
     QString describe(ElementId handle) const;
+    // Writes wait for the next read, click or flush.
+    void queue(std::function<void()> write);
     void applyValue(ElementId element, const QString& value);
     void applyChecked(ElementId element, bool checked);
     void applyOption(ElementId select, int optionIndex, bool selected);

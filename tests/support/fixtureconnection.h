@@ -5,7 +5,6 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <optional>
 
 class QTcpSocket;
 
@@ -22,28 +21,16 @@ class FixtureConnection : public QObject
     Q_OBJECT
 
 public:
-    FixtureConnection(QTcpSocket* socket, quint64 id, FixtureServer* server, QObject* parent);
+    FixtureConnection(QTcpSocket* socket, FixtureServer* server, QObject* parent);
 
 private:
-    struct Head
-    {
-        FixtureRequest request;
-        qsizetype bodyLength = 0;
-        bool keepAlive = true;
-    };
-
     void read();
-    // False: the request is incomplete, or the connection was closed for a bad one.
-    bool parseHead();
-    void handle(const Head& head);
-    void send(const FixtureResponse& response, const Head& head);
+    void send(const FixtureResponse& response, bool keepAlive);
 
     QTcpSocket* socket_;
-    quint64 id_;
     FixtureServer* server_;
     QByteArray buffer_;
-    std::optional<Head> head_; // parsed head waiting for its body
-    bool busy_ = false;        // an answer is delayed or stalled; later requests wait
+    bool busy_ = false; // an answer is delayed or stalled; later requests wait
     bool closing_ = false;
 };
 

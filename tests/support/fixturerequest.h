@@ -5,26 +5,27 @@
 #include <QMetaType>
 #include <QPair>
 #include <QString>
-#include <QUrl>
 
 namespace brackenly {
 
 // One request as the fixture server received it.
 struct FixtureRequest
 {
-    QByteArray method;
     QString path;      // percent-decoded, without the query; what routing looks at
     QString query;     // as sent (still encoded), without the "?"
-    QByteArray target; // the request target exactly as sent
+    QByteArray target; // exactly as sent: absolute when the server was asked as a proxy
     QList<QPair<QByteArray, QByteArray>> headers; // in the order sent
     QByteArray body;
-    quint64 connection = 0; // the TCP connection that carried it (keep-alive checks)
 
     // The first header of that name, any letter case; "" when absent.
-    QByteArray header(const QByteArray& name) const;
-    bool hasHeader(const QByteArray& name) const;
-    // The address asked for: an absolute target, or Host + target.
-    QUrl url() const;
+    QByteArray header(const QByteArray& name) const
+    {
+        for (const auto& [key, value] : headers) {
+            if (key.compare(name, Qt::CaseInsensitive) == 0)
+                return value;
+        }
+        return {};
+    }
 };
 
 } // namespace brackenly

@@ -1,19 +1,8 @@
 #include "fixtureresponse.h"
 
 #include <QCryptographicHash>
-#include <QHash>
 
 namespace brackenly {
-
-FixtureResponse FixtureResponse::redirect(const QString& target, int code)
-{
-    return {code, "text/html", "<html><body>Moved</body></html>", {{"Location", target.toUtf8()}}};
-}
-
-FixtureResponse FixtureResponse::error(int code)
-{
-    return {code, "text/html", "<html><body>" + QByteArray::number(code) + "</body></html>"};
-}
 
 QByteArray FixtureResponse::gif(const QString& seed)
 {
@@ -30,14 +19,6 @@ QByteArray FixtureResponse::gif(const QString& seed)
     gif += QByteArray::fromHex("0202440100");           // LZW: clear, pixel 0, end
     gif += ';';
     return gif;
-}
-
-QByteArray FixtureResponse::reasonPhrase(int code)
-{
-    // Clients go by the code alone; the words only help a person reading a capture.
-    static const QHash<int, QByteArray> phrases{
-        {200, "OK"}, {302, "Found"}, {404, "Not Found"}, {500, "Internal Server Error"}};
-    return phrases.value(code, "Status");
 }
 
 } // namespace brackenly

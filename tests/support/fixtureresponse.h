@@ -32,11 +32,12 @@ struct FixtureResponse
     {
         return {200, type, body};
     }
-    static FixtureResponse redirect(const QString& target, int code = 302);
-    static FixtureResponse error(int code);
+    static FixtureResponse error(int code)
+    {
+        return {code, "text/html", "<html><body>" + QByteArray::number(code) + "</body></html>"};
+    }
     // A valid 1x1 GIF; its bytes differ for every seed (the seed is kept in a comment).
     static QByteArray gif(const QString& seed);
-    static QByteArray reasonPhrase(int code);
 };
 
 } // namespace brackenly

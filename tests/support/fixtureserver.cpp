@@ -4,14 +4,30 @@
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QMutexLocker>
-#include <QTcpServer>
-#include <QTcpSocket>
+#include <QSslKey>
+#include <QSslServer>
 #include <QThread>
 #include <QTimer>
 #include <exception>
 
 namespace brackenly {
+
+namespace {
+
+QSslConfiguration tlsConfiguration()
+{
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    const QString dir = QStringLiteral(BRACKENLY_FIXTURE_TLS_DIR);
+    configuration.setLocalCertificate(QSslCertificate::fromPath(dir + "/fixture-cert.pem")[0]);
+    QFile key(dir + "/fixture-key.pem");
+    if (key.open(QIODevice::ReadOnly))
+        configuration.setPrivateKey(QSslKey(&key, QSsl::Rsa));
+    return configuration;
+}
+
+} // namespace
 
 FixtureServer::FixtureServer(QObject* parent) : QObject(parent) {}
 
@@ -20,18 +36,26 @@ FixtureServer::~FixtureServer()
     stop();
 }
 
-bool FixtureServer::start()
+bool FixtureServer::start(bool tls)
 {
     if (thread_)
         return port_ != 0;
     thread_ = std::make_unique<QThread>();
     thread_->setObjectName(QStringLiteral("FixtureServer"));
-    listener_ = new QTcpServer;
+    tls_ = tls;
+    if (tls) {
+        // Its connections arrive once the handshake is through.
+        auto* secure = new QSslServer;
+        secure->setSslConfiguration(tlsConfiguration());
+        listener_ = secure;
+    } else {
+        listener_ = new QTcpServer;
+    }
     listener_->setMaxPendingConnections(256);
     listener_->moveToThread(thread_.get());
-    connect(listener_, &QTcpServer::newConnection, listener_, [this] {
+    connect(listener_, &QTcpServer::pendingConnectionAvailable, listener_, [this] {
         while (QTcpSocket* socket = listener_->nextPendingConnection())
-            new FixtureConnection(socket, nextConnection_++, this, listener_);
+            new FixtureConnection(socket, this, listener_);
     });
     thread_->start();
     quint16 port = 0;
@@ -70,54 +94,13 @@ void FixtureServer::stop()
 
 QUrl FixtureServer::url(const QString& path, const QString& host) const
 {
-    return QUrl(QStringLiteral("http://%1:%2%3").arg(host).arg(port_).arg(path));
+    return QUrl(
+        QStringLiteral("%1://%2:%3%4").arg(tls_ ? "https" : "http", host).arg(port_).arg(path));
 }
 
 void FixtureServer::set(const QString& path, const FixtureResponse& response)
 {
     update(path, [&](Route& route) { route = {response, {}}; });
-}
-
-void FixtureServer::setStatus(const QString& path, int code)
-{
-    update(path, [code](Route& route) {
-        if (route.response.body.isEmpty())
-            route.response.body = FixtureResponse::error(code).body;
-        route.response.status = code;
-    });
-}
-
-void FixtureServer::stall(const QString& path)
-{
-    update(path, [](Route& route) { route.response.delivery = FixtureResponse::Delivery::Stall; });
-}
-
-void FixtureServer::dropMidway(const QString& path, const QByteArray& bytes,
-                               const QByteArray& contentType)
-{
-    addResource(path, bytes, contentType);
-    update(path, [](Route& r) { r.response.delivery = FixtureResponse::Delivery::DropMidway; });
-}
-
-void FixtureServer::setDelay(const QString& path, int ms)
-{
-    update(path, [ms](Route& route) { route.response.delayMs = ms; });
-}
-
-void FixtureServer::addHeader(const QString& path, const QByteArray& name, const QByteArray& value)
-{
-    update(path, [&](Route& route) { route.response.headers.append({name, value}); });
-}
-
-void FixtureServer::setHandler(const QString& path, Handler handler)
-{
-    update(path, [&](Route& route) { route.handler = std::move(handler); });
-}
-
-QList<FixtureRequest> FixtureServer::requests() const
-{
-    QMutexLocker lock(&mutex_);
-    return requests_;
 }
 
 QList<FixtureRequest> FixtureServer::requestsFor(const QString& path) const

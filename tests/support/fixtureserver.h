@@ -9,7 +9,6 @@
 #include <QMutex>
 #include <QObject>
 #include <QString>
-#include <QStringList>
 #include <QUrl>
 #include <functional>
 #include <memory>
@@ -23,8 +22,8 @@ namespace brackenly {
 // own, so it keeps answering while the test's thread sits in a nested event loop or is
 // busy. Every member may be called from any thread. Routes match the path alone (the query
 // is ignored for routing and kept in the record); the route "*" answers every path without
-// one of its own, else an unknown path answers 404. Changing a route while the server runs
-// is fine; the next request sees the change.
+// one of its own, else an unknown path answers 404. Asked as a proxy (absolute targets), it
+// answers for any host itself.
 class FixtureServer : public QObject
 {
     Q_OBJECT
@@ -34,16 +33,17 @@ public:
     explicit FixtureServer(QObject* parent = nullptr);
     ~FixtureServer() override;
 
-    // Listens on 127.0.0.1 on a free port.
-    bool start();
+    // Listens on 127.0.0.1 on a free port; with tls, HTTPS with a self-signed certificate
+    // for 127.0.0.1 that no client trusts.
+    bool start(bool tls = false);
     // Closes every connection (stalled ones included) and the listening socket.
     void stop();
     quint16 port() const { return port_; }
     // http://host:port/path; path may carry a query. A host name other than 127.0.0.1 only
-    // works through something that resolves it here (a test proxy).
+    // works through something that resolves it here.
     QUrl url(const QString& path, const QString& host = QStringLiteral("127.0.0.1")) const;
 
-    // ---- routes (path without query, starting with "/")
+    // ---- routes (path without query, starting with "/"); changes apply to the next request
     void addPage(const QString& path, const QString& html)
     {
         set(path, FixtureResponse::html(html));
@@ -57,26 +57,48 @@ public:
     {
         addResource(path, FixtureResponse::gif(path), "image/gif");
     }
-    void addRedirect(const QString& path, const QString& target, int code = 302)
+    void addRedirect(const QString& path, const QString& target)
     {
-        set(path, FixtureResponse::redirect(target, code));
+        set(path, {302, "text/html", "Moved", {{"Location", target.toUtf8()}}});
     }
     // Keeps the route's body if it has one; a new route gets a small error page.
-    void setStatus(const QString& path, int code);
+    void setStatus(const QString& path, int code)
+    {
+        update(path, [code](Route& route) {
+            if (route.response.body.isEmpty())
+                route.response.body = FixtureResponse::error(code).body;
+            route.response.status = code;
+        });
+    }
     // Reads the request and never answers; the connection stays open until the client or
     // stop() closes it.
-    void stall(const QString& path);
+    void stall(const QString& path)
+    {
+        update(path, [](Route& r) { r.response.delivery = FixtureResponse::Delivery::Stall; });
+    }
     // Announces the whole body, sends half of it and closes the connection.
     void dropMidway(const QString& path, const QByteArray& bytes,
-                    const QByteArray& contentType = "application/octet-stream");
-    void setDelay(const QString& path, int ms);
-    void addHeader(const QString& path, const QByteArray& name, const QByteArray& value);
+                    const QByteArray& contentType = "application/octet-stream")
+    {
+        addResource(path, bytes, contentType);
+        update(path, [](Route& r) { r.response.delivery = FixtureResponse::Delivery::DropMidway; });
+    }
+    void setDelay(const QString& path, int ms)
+    {
+        update(path, [ms](Route& route) { route.response.delayMs = ms; });
+    }
+    void addHeader(const QString& path, const QByteArray& name, const QByteArray& value)
+    {
+        update(path, [&](Route& route) { route.response.headers.append({name, value}); });
+    }
     // Computes each answer. Runs on the server thread: touch only thread-safe state from
     // it. The route's extra headers and delay still apply.
-    void setHandler(const QString& path, Handler handler);
+    void setHandler(const QString& path, Handler handler)
+    {
+        update(path, [&](Route& route) { route.handler = std::move(handler); });
+    }
 
     // ---- what was asked
-    QList<FixtureRequest> requests() const;
     QList<FixtureRequest> requestsFor(const QString& path) const;
     int requestCount(const QString& path) const { return int(requestsFor(path).size()); }
     int totalRequests() const;
@@ -110,8 +132,8 @@ private:
     QList<FixtureRequest> requests_;
     std::unique_ptr<QThread> thread_;
     QTcpServer* listener_ = nullptr; // lives in thread_ with its connections
-    quint64 nextConnection_ = 1;
     quint16 port_ = 0;
+    bool tls_ = false;
 };
 
 } // namespace brackenly

@@ -11,10 +11,10 @@ ScriptedPrompt& ScriptedPrompt::answer(Responder responder)
     return *this;
 }
 
-PromptAnswer ScriptedPrompt::ask(QWidget* parent, const QString& text, const QString& title,
+PromptAnswer ScriptedPrompt::ask(QWidget* /*parent*/, const QString& text, const QString& title,
                                  PromptButtons buttons, PromptIcon icon)
 {
-    const Question question{parent, text, title, buttons, icon};
+    const Question question{text, title, icon};
     questions_.append(question);
     if (!answers_.isEmpty())
         return answers_.dequeue()(question);

@@ -3,7 +3,6 @@
 #include "prompt.h"
 
 #include <QList>
-#include <QPointer>
 #include <QQueue>
 #include <QString>
 #include <QStringList>
@@ -23,10 +22,8 @@ class ScriptedPrompt : public Prompt
 public:
     struct Question
     {
-        QPointer<QWidget> parent;
         QString text;
         QString title;
-        PromptButtons buttons = PromptButtons::Ok;
         PromptIcon icon = PromptIcon::None;
     };
     using Responder = std::function<PromptAnswer(const Question&)>;
