@@ -19,6 +19,7 @@
 #include "record.h"
 #include "recordfile.h"
 #include "recorditems.h"
+#include "recordlist.h"
 #include "recordpanel.h"
 #include "scriptedprompt.h"
 #include "webenginebrowserfactory.h"

@@ -10,6 +10,7 @@
 #include "frmbrowser.h"
 #include "playbackrig.h"
 #include "recordfile.h"
+#include "recordlist.h"
 #include "recordpanel.h"
 #include "webenginebrowserfactory.h"
 
