@@ -5,6 +5,7 @@
 #include "fakebrowserfactory.h"
 #include "fakedocument.h"
 #include "frmbrowser.h"
+#include "frmhome.h"
 #include "recordfile.h"
 #include "recorditems.h"
 #include "recordlist.h"
@@ -12,19 +13,21 @@
 #include "scriptedprompt.h"
 
 #include <QAction>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 using namespace brackenly;
 using namespace Qt::StringLiterals;
 
 // The main window's own behaviour on the engine double: menus, status, navigation,
-// completion, Back and the hand-over between a pop-up level window and its opener.
+// completion, Back, the hand-over between a pop-up level window and its opener, preferences.
 class tst_frmBrowser : public QObject
 {
     Q_OBJECT
@@ -42,6 +45,90 @@ private Q_SLOTS:
     {
         app_.reset();
         w_ = nullptr;
+    }
+    // The preferences dialog: the image folder is made on request, the settings file written.
+    // Before the Exit tests: once the program has ended, every later modal loop ends at once.
+    void showPreference_data()
+    {
+        using A = PromptAnswer;
+        QTest::addColumn<QString>("folder"); // typed into txtImageFolder
+        QTest::addColumn<QString>("press");
+        QTest::addColumn<QList<PromptAnswer>>("answers");
+        QTest::addColumn<QStringList>("questions"); // %1: the folder, %2: the settings file
+        QTest::addColumn<QString>("settingsFile");
+        QTest::addColumn<QString>("status"); // "": not accepted, "before": not told
+        const QString ask = "Directory %1 does not exist, do you want to create it?";
+        const QStringList none, failed{ask, "Directory %1 could not be created."};
+        const QList<A> noAnswer, yesOk{A::Yes, A::Ok};
+        const QString file = "Quillmark.xml", updated = "Setting is updated";
+        QTest::newRow("existing folder")
+            << "there" << u"OK"_s << noAnswer << none << file << updated;
+        QTest::newRow("missing, Yes: created")
+            << "new" << u"OK"_s << QList{A::Yes} << QStringList{ask} << file << updated;
+        QTest::newRow("missing, No")
+            << "new" << u"OK"_s << QList{A::No} << QStringList{ask} << file << u""_s;
+        QTest::newRow("cannot be created")
+            << "no/such" << u"OK"_s << yesOk << failed << file << u""_s;
+        QTest::newRow("Cancel") << "new" << u"Cancel"_s << noAnswer << none << file << u""_s;
+        QTest::newRow("Escape") << "new" << u"Escape"_s << noAnswer << none << file << u""_s;
+        QTest::newRow("settings cannot be written")
+            << "there" << u"OK"_s << QList{A::Ok}
+            << QStringList{"The settings could not be saved to the file %2."}
+            << u"gone/Quillmark.xml"_s << u"before"_s;
+    }
+    void showPreference()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, press);
+        QFETCH(QList<PromptAnswer>, answers);
+        QFETCH(QStringList, questions);
+        QFETCH(QString, settingsFile);
+        QFETCH(QString, status);
+        QTemporaryDir dir;
+        const QString settings = dir.filePath(settingsFile), path = dir.filePath(folder);
+        const bool writable = WriteTextFile(settings, "old"), accepted = !status.isEmpty();
+        QVERIFY(QDir(dir.path()).mkdir("there"));
+        ScriptedPrompt prompt;
+        for (PromptAnswer a : answers)
+            prompt.answer(a);
+        frmHome dialog(prompt, [&] { return dir.filePath("first"); });
+        QString gstrSaveFolder = "/previous", shown = "before";
+        QWidget* refusedFocus = nullptr;
+        QTimer::singleShot(0, this, [&] {
+            dialog.txtHome->setText("http://h/?a=1&b=<2>");
+            dialog.txtImageFolder->setText(path);
+            if (press == "Escape")
+                QTest::keyClick(dialog.txtHome, Qt::Key_Escape);
+            else
+                (press == "OK" ? dialog.cmdOK : dialog.cmdCancel)->click();
+            if (dialog.isVisible()) { // OK refused
+                refusedFocus = dialog.focusWidget();
+                dialog.cmdCancel->click();
+            }
+        });
+        ShowPreference(
+            nullptr, dialog, gstrSaveFolder, settings, [&](const QString& t) { shown = t; },
+            prompt);
+
+        QCOMPARE(shown, status);
+        QCOMPARE(refusedFocus, press == "OK" && !accepted ? dialog.txtImageFolder : nullptr);
+        QCOMPARE(prompt.texts(),
+                 questions.replaceInStrings("%1", path).replaceInStrings("%2", settings));
+        QCOMPARE(QFileInfo(path).isDir(), folder == "there" || accepted);
+        // The folder chosen is in force for this run even when it could not be stored.
+        QCOMPARE(gstrSaveFolder, accepted ? path : u"/previous"_s);
+        // Cancel puts back the folder only.
+        QCOMPARE(dialog.txtImageFolder->text(), accepted ? path : dir.filePath("first"));
+        QCOMPARE(dialog.txtHome->text(), u"http://h/?a=1&b=<2>"_s);
+        QString text;
+        QCOMPARE(ReadTextFile(settings, text), writable);
+        if (writable)
+            QCOMPARE(text,
+                     !accepted
+                         ? u"old\r\n"_s
+                         : "<?xml version=\"1.0\"?>\r\n<Quillmark>\r\n    <Type>Home</Type>\r\n"
+                           "    <Home>http://h/?a=1&b=<2></Home>\r\n    <ImageFolder>" +
+                               path + "</ImageFolder>\r\n</Quillmark>\r\n");
     }
     void menusAtCreation_data()
     {
@@ -177,33 +264,6 @@ private Q_SLOTS:
         QVERIFY(popup || (!w->cmdBack->isEnabled() && !w->bBackEnabled));
         QVERIFY(w_->isVisible());
     }
-    void popupTakesAndReturnsModes()
-    {
-        BrowserMenus* m = w_->menus();
-        for (QAction* a : {m->mnuPromptFill, m->mnuAutoClick})
-            a->setChecked(false);
-        for (QAction* a : {m->mnuMaxScreen, m->mnuManualClick, m->mnuAutoRecord})
-            a->setChecked(true);
-
-        QPointer<frmBrowser> popup = popupOver(w_);
-        BrowserMenus* p = popup->menus();
-        QVERIFY(!w_->isVisible());
-        QVERIFY(p->mnuMaxScreen->isChecked() && p->mnuAutoRecord->isChecked());
-        QVERIFY(!p->mnuPromptFill->isChecked() && !p->mnuAutoClick->isChecked());
-        // Only those marks travel: the others keep their creation values.
-        QVERIFY(!p->mnuManualClick->isChecked());
-
-        for (QAction* a : {p->mnuPromptFill, p->mnuAutoClick})
-            a->setChecked(true);
-        for (QAction* a : {p->mnuAutoRecord, p->mnuMaxScreen})
-            a->setChecked(false);
-        popup->close();
-        QTRY_VERIFY(popup.isNull());
-        QVERIFY(w_->isVisible());
-        QVERIFY(m->mnuPromptFill->isChecked() && m->mnuAutoClick->isChecked());
-        QVERIFY(!m->mnuAutoRecord->isChecked());
-        QVERIFY(m->mnuMaxScreen->isChecked()); // not handed back
-    }
     void exitAndClosingTheFirstWindow_data()
     {
         QTest::addColumn<bool>("viaClose"); // the window's close button rather than Exit
@@ -298,9 +358,15 @@ private Q_SLOTS:
         QCOMPARE(fill->geometry(), fillBefore);
     }
     // Pop-up windows of the page open as further main windows laid over their opener, or are
-    // blocked and counted while "Block pop-up window" is checked.
+    // blocked and counted while "Block pop-up window" is checked. A pop-up level window takes
+    // some of its opener's marks, and hands some back.
     void popupLevelsStackAndUnwind()
     {
+        BrowserMenus* m = w_->menus();
+        for (QAction* a : {m->mnuPromptFill, m->mnuAutoClick})
+            a->setChecked(false);
+        for (QAction* a : {m->mnuMaxScreen, m->mnuManualClick, m->mnuAutoRecord})
+            a->setChecked(true);
         w_->move(40, 30);
         QPointer<frmBrowser> w1 = popupOver(w_);
         QVERIFY(w1);
@@ -309,6 +375,11 @@ private Q_SLOTS:
         QCOMPARE(w1->size(), w_->size());
         QVERIFY(!w_->isVisible());
         QVERIFY(qobject_cast<FakeBrowser*>(w1->browser())->silent());
+        BrowserMenus* p = w1->menus();
+        QVERIFY(p->mnuMaxScreen->isChecked() && p->mnuAutoRecord->isChecked());
+        QVERIFY(!p->mnuPromptFill->isChecked() && !p->mnuAutoClick->isChecked());
+        // Only those marks travel: the others keep their creation values.
+        QVERIFY(!p->mnuManualClick->isChecked());
 
         QPointer<frmBrowser> w2 = popupOver(w1);
         QVERIFY(w2);
@@ -325,9 +396,16 @@ private Q_SLOTS:
         w2->close();
         QTRY_VERIFY(w2.isNull());
         QVERIFY(w1->isVisible());
+        for (QAction* a : {p->mnuPromptFill, p->mnuAutoClick})
+            a->setChecked(true);
+        for (QAction* a : {p->mnuAutoRecord, p->mnuMaxScreen})
+            a->setChecked(false);
         w1->close();
         QTRY_VERIFY(w1.isNull());
         QVERIFY(w_->isVisible());
+        QVERIFY(m->mnuPromptFill->isChecked() && m->mnuAutoClick->isChecked());
+        QVERIFY(!m->mnuAutoRecord->isChecked());
+        QVERIFY(m->mnuMaxScreen->isChecked()); // not handed back
     }
     void recordsSubmissionsWhileMarked()
     {
