@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <algorithm>
 
 namespace brackenly {
 
@@ -19,11 +20,14 @@ void ScrollToEnd(Document& doc, int limitMs)
 {
     QElapsedTimer clock;
     clock.start();
+    // A step's count is read before it scrolls: it shows what the previous step brought in.
+    bool endReached = false;
     int before = -1;
     for (;;) {
         const DomScroll step = doc.scrollDown();
-        if (step.atEnd && step.images == before)
+        if (endReached && step.images == before)
             return;
+        endReached = step.atEnd;
         before = step.images;
         const qint64 left = limitMs - clock.elapsed();
         if (left <= 0)

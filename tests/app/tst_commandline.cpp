@@ -51,15 +51,18 @@ void tst_CommandLine::initTestCase()
     server_.addPage(QStringLiteral("/index.html"),
                     QStringLiteral("<img src=\"a.gif\"><img src=\"b.gif\"><img src=\"gone.gif\">"
                                    "<a href=\"linked.html\">next</a>"));
-    // Each modern pattern, with placeholders: a data: address and a 1x1 GIF.
+    // Each modern pattern, with placeholders: a data: address and a 1x1 GIF; the others are
+    // 2x1 GIFs.
+    const QByteArray picture = QByteArray::fromHex("47494638396102000100800000" // 2x1
+                                                   "ff0000000000"               // 2 colours
+                                                   "2c000000000200010000"       // the image
+                                                   "0202040a003b");             // its pixels
     for (const char* name : {"plain", "lazy", "original", "later", "w100", "w800", "small", "large",
                              "pic", "pic1x", "pic2x", "bg", "inline", "scrolled"})
-        server_.addImage(QStringLiteral("/%1.gif").arg(QLatin1String(name)));
-    server_.addImage(QStringLiteral("/get.php"));
-    server_.addResource(
-        QStringLiteral("/pixel.gif"),
-        QByteArray::fromBase64("R0lGODlhAQABAIAAAP///wAAACH5BAEAAAAALAAAAAABAAEAAAICRAEAOw=="),
-        "image/gif");
+        server_.addResource(QStringLiteral("/%1.gif").arg(QLatin1String(name)), picture,
+                            "image/gif");
+    server_.addResource(QStringLiteral("/get.php"), picture, "image/gif");
+    server_.addImage(QStringLiteral("/pixel.gif"));
     server_.addPage(
         QStringLiteral("/modern.html"),
         QStringLiteral(
@@ -71,7 +74,7 @@ void tst_CommandLine::initTestCase()
             "<img src=\"small.gif\" srcset=\"small.gif, large.gif 2x\"><picture><source "
             "srcset=\"pic1x.gif 1x, pic2x.gif 2x\"><img src=\"pic.gif\"></picture>"
             "<div class=\"bg\"></div><div style=\"background:url('inline.gif')\"></div>"
-            "<div style=\"height:5000px\"></div><p id=\"end\">end</p><script>"
+            "<div style=\"height:3000px\"></div><p id=\"end\">end</p><script>"
             "new IntersectionObserver((e, o) => { if (e[0].isIntersecting) { o.disconnect();"
             " document.body.append(Object.assign(new Image(), {src: 'scrolled.gif'})); }"
             " }).observe(document.getElementById('end'));</script>"));
@@ -204,8 +207,9 @@ void tst_CommandLine::modernSources_data()
 {
     QTest::addColumn<QStringList>("option");
     QTest::addColumn<QStringList>("files");
-    QTest::newRow("img.src alone")
-        << QStringList{} << QStringList{"pic.gif", "pixel.gif", "plain.gif", "small.gif"};
+    QTest::newRow("img.src alone") << QStringList{}
+                                   << QStringList{"gif;base64,R0lGODlhAQABAAAAACw=", "pic.gif",
+                                                  "pixel.gif", "plain.gif", "small.gif"};
     QTest::newRow("modern") << QStringList{"--modern-images"}
                             << QStringList{"bg.gif",    "id_7.jpg",  "inline.gif",   "large.gif",
                                            "later.gif", "lazy.gif",  "original.gif", "pic.gif",
