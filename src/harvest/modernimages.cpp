@@ -3,6 +3,7 @@
 #include <QSet>
 #include <QStringList>
 #include <QUrl>
+#include <utility>
 
 namespace brackenly {
 
