@@ -328,7 +328,7 @@
             const all = byTagName.call(doc, '*');
             for (let i = 0, n = collectionLength.call(all); i < n; i++) {
                 const element = collectionItem.call(all, i);
-                const name = localName.call(element);
+                const name = namespaceUri.call(element) === html ? localName.call(element) : '';
                 if (name === 'img') {
                     const loaded = imgComplete.call(element);
                     items.push(['s', text(element.src), loaded ? naturalWidth.call(element) : 0,
