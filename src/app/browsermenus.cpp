@@ -54,6 +54,7 @@ BrowserMenus::BrowserMenus(QMenuBar* bar, bool full) : QObject(bar)
         addItem(mnuView, "mnuHideRecord", tr("Hide Permanent/Temporary Record"), full, 1);
     mnuAutoHide =
         addItem(mnuView, "mnuAutoHide", tr("Auto Hide Permanent/Temporary Record"), full, 1);
+    mnuModernImages = addItem(mnuView, "mnuModernImages", tr("Modern Image Sources"), full, 0);
     mnuSep2b = addSeparator(mnuView, "mnuSep2b", full);
     mnuMaxScreen = addItem(mnuView, "mnuMaxScreen", tr("Maximize Screen"), true, 0);
 

@@ -27,6 +27,7 @@ public:
     QMenu* mnuView = nullptr;
     QAction* mnuHideRecord = nullptr;
     QAction* mnuAutoHide = nullptr;
+    QAction* mnuModernImages = nullptr;
     QAction* mnuSep2b = nullptr;
     QAction* mnuMaxScreen = nullptr;
 

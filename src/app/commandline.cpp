@@ -19,6 +19,9 @@ const QCommandLineOption kImageFolder(QStringLiteral("image-folder"),
 const QCommandLineOption kManifest(QStringLiteral("manifest"),
                                    QStringLiteral("Writes one JSON line per image met to <file>."),
                                    QStringLiteral("file"));
+const QCommandLineOption kModernImages(QStringLiteral("modern-images"),
+                                       QStringLiteral("Also saves lazy-loaded, srcset, <picture> "
+                                                      "and CSS background images."));
 
 // --help brings -h, -? and --help-all; --version brings -v.
 void addOptions(QCommandLineParser& parser)
@@ -31,6 +34,7 @@ void addOptions(QCommandLineParser& parser)
     parser.addOption(kSaveImages);
     parser.addOption(kImageFolder);
     parser.addOption(kManifest);
+    parser.addOption(kModernImages);
 }
 
 bool namesOwnOption(const QStringList& arguments)
@@ -38,7 +42,8 @@ bool namesOwnOption(const QStringList& arguments)
     static const QStringList names{
         QStringLiteral("save-images"), QStringLiteral("image-folder"), QStringLiteral("manifest"),
         QStringLiteral("help"),        QStringLiteral("help-all"),     QStringLiteral("h"),
-        QStringLiteral("?"),           QStringLiteral("version"),      QStringLiteral("v")};
+        QStringLiteral("?"),           QStringLiteral("version"),      QStringLiteral("v"),
+        QStringLiteral("modern-images")};
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
         if (!argument.startsWith(u'-'))
@@ -71,7 +76,8 @@ CommandLine ParseCommandLine(const QStringList& arguments)
         result.error = QStringLiteral("Unexpected argument '%1'.")
                            .arg(parser.positionalArguments().constFirst());
     } else if (!parser.isSet(kSaveImages)) {
-        result.error = QStringLiteral("--image-folder and --manifest need --save-images.");
+        result.error =
+            QStringLiteral("--image-folder, --manifest and --modern-images need --save-images.");
     } else if (parser.value(kSaveImages).trimmed().isEmpty()) {
         result.error = QStringLiteral("--save-images needs an address.");
     } else {
@@ -79,6 +85,7 @@ CommandLine ParseCommandLine(const QStringList& arguments)
         result.url = parser.value(kSaveImages).trimmed();
         result.imageFolder = parser.value(kImageFolder);
         result.manifest = parser.value(kManifest);
+        result.modernImages = parser.isSet(kModernImages);
         if (parser.isSet(kImageFolder) && result.imageFolder.isEmpty())
             result.error = QStringLiteral("--image-folder needs a folder.");
         else if (parser.isSet(kManifest) && result.manifest.isEmpty())

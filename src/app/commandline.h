@@ -13,7 +13,7 @@ struct CommandLine
         Browse,     // none of the program's own options: the browser starts as always
         Help,       // --help
         Version,    // --version
-        SaveImages, // --save-images URL [--image-folder DIR] [--manifest FILE]
+        SaveImages, // --save-images URL [--image-folder DIR] [--manifest FILE] [--modern-images]
         UsageError,
     };
 
@@ -22,6 +22,7 @@ struct CommandLine
     QString imageFolder; // "" for the one in the settings file
     QString manifest;    // "" for none
     QString error;       // for UsageError: what is wrong, one line
+    bool modernImages = false;
 };
 
 // Reads the arguments (the program's name first). Arguments that name none of the program's

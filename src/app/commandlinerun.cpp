@@ -1,6 +1,7 @@
 #include "commandlinerun.h"
 
 #include "browserapp.h"
+#include "browsermenus.h"
 #include "commandlineprompt.h"
 #include "frmbrowser.h"
 #include "imageharvester.h"
@@ -80,6 +81,7 @@ int CommandLineRun::run()
 
     prompt_.takeLast();
     window_->harvestRun.observer = this;
+    window_->menus()->mnuModernImages->setChecked(options_.modernImages);
     window_->harvester()->mnuSaveImage_Click();
     if (window_)
         window_->harvestRun.observer = nullptr;

@@ -51,6 +51,11 @@ bool WindowHarvestHost::blockPopups() const
     return w_.menus()->mnuBlock->isChecked();
 }
 
+bool WindowHarvestHost::modernImages() const
+{
+    return w_.menus()->mnuModernImages->isChecked();
+}
+
 QString WindowHarvestHost::saveFolder() const
 {
     return w_.gstrSaveFolder;

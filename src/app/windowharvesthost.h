@@ -21,6 +21,7 @@ public:
     QString saveImageCaption() const override;
     void setSaveImageCaption(const QString& caption) override;
     bool blockPopups() const override;
+    bool modernImages() const override;
     QString saveFolder() const override;
     QLabel* statusPanel(int index) const override;
     void stopBusyTimer() override;

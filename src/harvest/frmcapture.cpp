@@ -4,8 +4,10 @@
 #include "harvestobserver.h"
 #include "harvesttexts.h"
 #include "imagenames.h"
+#include "pageimages.h"
 
 #include <QPointer>
+#include <stdexcept>
 
 namespace brackenly {
 
@@ -60,8 +62,13 @@ void frmCapture::CaptureFrames(const FrameRef& target)
 
 void frmCapture::CaptureImages(const std::shared_ptr<Document>& doc, const QList<int>& frame)
 {
-    HarvestHost* first = firstWindow_.data();
-    captured_.append(CapturedDocument{doc->images(), FramePathText(frame),
+    const QPointer<frmCapture> self(this);
+    const QPointer<HarvestHost> first = firstWindow_;
+    const QList<DomImage> images =
+        RunImages(*doc, first && first->run().modernImages, services_.scrollLimitMs);
+    if (!self)
+        throw std::runtime_error("the capture window closed");
+    captured_.append(CapturedDocument{images, FramePathText(frame),
                                       first ? first->run().gstrLevel2Url : QString()});
 }
 

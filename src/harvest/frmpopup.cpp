@@ -5,6 +5,7 @@
 #include "runsaver.h"
 #include "harvesttexts.h"
 #include "imagenames.h"
+#include "pageimages.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -33,7 +34,11 @@ void frmPopup::ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QString
     const QString frame = FramePathText(pDisp.path());
     try {
         const std::shared_ptr<Document> doc = pDisp.document();
-        const QList<DomImage> images = doc->images();
+        const QPointer<frmPopup> self(this);
+        const QList<DomImage> images = RunImages(
+            *doc, firstWindow_ && firstWindow_->run().modernImages, services_.scrollLimitMs);
+        if (!self)
+            return;
         if (!prepareSaves(images, QStringLiteral("http://")))
             return;
         for (const DomImage& image : images) {

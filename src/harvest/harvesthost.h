@@ -34,6 +34,8 @@ public:
     virtual void setSaveImageCaption(const QString& caption) = 0;
     virtual bool blockPopups() const = 0;   // mnuBlock checked
     virtual QString saveFolder() const = 0; // gstrSaveFolder
+    // mnuModernImages checked; windows without the item have it off.
+    virtual bool modernImages() const { return false; }
     // Panel 1 to 3 of StatusBar1 (2: the image being saved, 3: blocked pop-ups); the
     // harvest paces their painting. nullptr when the window has no such panel.
     virtual QLabel* statusPanel(int index) const = 0;

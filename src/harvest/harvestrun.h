@@ -15,6 +15,9 @@ struct HarvestRun
     bool gbCaptureLevel2 = false; // the capture window has not reported that link yet
     bool gbPopup = false;         // a clicked script link's pop-up has not reported yet
     bool gbTimeOut = false;       // Timer3 ran out during the current wait
+    // The run also saves lazy, srcset, picture and background images (taken from the
+    // window's "Modern Image Sources" check as the run starts).
+    bool modernImages = false;
     // Told what became of each image met; the windows set none.
     HarvestObserver* observer = nullptr;
 };

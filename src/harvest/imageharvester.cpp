@@ -9,6 +9,7 @@
 #include "imagedownload.h"
 #include "imagedownloader.h"
 #include "imagenames.h"
+#include "pageimages.h"
 #include "prompt.h"
 #include "statuspacer.h"
 
@@ -100,6 +101,7 @@ void ImageHarvester::mnuSaveImage_Click()
         saveStartTime_ = nowSeconds();
         host_->setSaveImageCaption(kSavingImageText);
         host_->run().SavingImages = true;
+        host_->run().modernImages = host_->modernImages();
         imageLinks_.clear();
         run_ = new RunSaver(services_.downloader, services_.runFileBudget,
                               services_.runByteBudget, this);
@@ -302,7 +304,10 @@ void ImageHarvester::HarvestDocument(const std::shared_ptr<Document>& doc, Brows
     if (!saveCapturedImages() || !running())
         return;
     try {
-        const QList<DomImage> images = doc->images();
+        const QList<DomImage> images =
+            RunImages(*doc, host_->run().modernImages, services_.scrollLimitMs);
+        if (!self || !host_)
+            return;
         Q_EMIT itemsFound(int(images.size()));
         PrepareImageDownloads(services_.downloader, images, host_->saveFolder(), page);
         if (!self || !host_)

@@ -15,6 +15,37 @@ struct DomImage
     QString src; // resolved address
 };
 
+// What a run that also saves the images of today's pages decides on, as the document has
+// it: the decisions are the harvest's (ModernImages).
+struct DomImageSource
+{
+    enum class Kind
+    {
+        Src,        // img.src, resolved
+        Srcset,     // a srcset or data-srcset attribute as written
+        Lazy,       // a data-src, data-original or data-lazy-src attribute as written
+        Background, // a computed background-image value
+    };
+    Kind kind = Kind::Src;
+    QString value;
+    int width = 0; // Src: the loaded picture's size; 0 while it has none
+    int height = 0;
+};
+
+struct DomImageSources
+{
+    QString base;                // the document's base address, for the values as written
+    QList<DomImageSource> items; // document order
+};
+
+// One step down a document: whether its end is reached now, and how many different image
+// addresses it showed just before the step.
+struct DomScroll
+{
+    bool atEnd = true;
+    int images = 0;
+};
+
 struct DomLink
 {
     ElementId handle = 0;
@@ -72,6 +103,17 @@ public:
 
     virtual QList<DomImage> images() = 0;
     virtual QList<DomLink> links() = 0;
+    // Every image source of the document in one round trip. A document that knows only
+    // img.src gives those.
+    virtual DomImageSources imageSources()
+    {
+        DomImageSources sources{url(), {}};
+        for (const DomImage& image : images())
+            sources.items.append({DomImageSource::Kind::Src, image.src});
+        return sources;
+    }
+    // Scrolls one screen further down; a document that cannot scroll is at its end.
+    virtual DomScroll scrollDown() { return {}; }
     // The forms with the controls a form submits (input, button, select, textarea) as elements.
     virtual DomList<DomForm> forms() = 0;
     // getElementsByTagName: every element of that tag in document order ("INPUT").

@@ -24,6 +24,8 @@ struct Services
     QString programFolder;
     // Timer3: how long an image-saving run waits for a capture window or pop-up.
     int captureTimeoutMs = 50000;
+    // How long a run with modern image sources scrolls a page for images loaded on view.
+    int scrollLimitMs = 2000;
     // What one image-saving run may store at most, counting its capture windows; a hostile
     // site must not fill the disk. The per-image cap is the downloader's own.
     int runFileBudget = 10000;

@@ -6,6 +6,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -22,6 +23,8 @@ private Q_SLOTS:
     void refusals_data();
     void refusals();
     void savesWhatItReports();
+    void modernSources_data();
+    void modernSources();
 
 private:
     struct Result
@@ -48,6 +51,33 @@ void tst_CommandLine::initTestCase()
     server_.addPage(QStringLiteral("/index.html"),
                     QStringLiteral("<img src=\"a.gif\"><img src=\"b.gif\"><img src=\"gone.gif\">"
                                    "<a href=\"linked.html\">next</a>"));
+    // Each modern pattern, with placeholders: a data: address and a 1x1 GIF; the others are
+    // 2x1 GIFs.
+    const QByteArray picture = QByteArray::fromHex("47494638396102000100800000" // 2x1
+                                                   "ff0000000000"               // 2 colours
+                                                   "2c000000000200010000"       // the image
+                                                   "0202040a003b");             // its pixels
+    for (const char* name : {"plain", "lazy", "original", "later", "w100", "w800", "small", "large",
+                             "pic", "pic1x", "pic2x", "bg", "inline", "scrolled"})
+        server_.addResource(QStringLiteral("/%1.gif").arg(QLatin1String(name)), picture,
+                            "image/gif");
+    server_.addResource(QStringLiteral("/get.php"), picture, "image/gif");
+    server_.addImage(QStringLiteral("/pixel.gif"));
+    server_.addPage(
+        QStringLiteral("/modern.html"),
+        QStringLiteral(
+            "<style>.bg{background-image:url(bg.gif);height:9px}</style><img src=\"plain.gif\">"
+            "<img src=\"pixel.gif\" data-src=\"lazy.gif\"><img data-lazy-src=\"later.gif\">"
+            "<img src=\"data:image/gif;base64,R0lGODlhAQABAAAAACw=\" "
+            "data-original=\"original.gif\">"
+            "<img data-srcset=\"w100.gif 100w, w800.gif 800w\" data-src=\"get.php?id=7\">"
+            "<img src=\"small.gif\" srcset=\"small.gif, large.gif 2x\"><picture><source "
+            "srcset=\"pic1x.gif 1x, pic2x.gif 2x\"><img src=\"pic.gif\"></picture>"
+            "<div class=\"bg\"></div><div style=\"background:url('inline.gif')\"></div>"
+            "<div style=\"height:3000px\"></div><p id=\"end\">end</p><script>"
+            "new IntersectionObserver((e, o) => { if (e[0].isIntersecting) { o.disconnect();"
+            " document.body.append(Object.assign(new Image(), {src: 'scrolled.gif'})); }"
+            " }).observe(document.getElementById('end'));</script>"));
 }
 
 tst_CommandLine::Result tst_CommandLine::run(const QStringList& arguments, bool headless)
@@ -85,8 +115,9 @@ void tst_CommandLine::refusals_data()
     const QString manifest = QStringLiteral("{dir}/m.jsonl");
     QTest::newRow("help") << QStringList{"--help"} << 0 << "--save-images <url>";
     QTest::newRow("no address") << QStringList{"--save-images"} << 2 << "brackenly: Missing value";
-    QTest::newRow("folder alone") << QStringList{"--image-folder", "{dir}"} << 2
-                                  << "brackenly: --image-folder and --manifest need --save-images";
+    QTest::newRow("option alone")
+        << QStringList{"--modern-images"} << 2
+        << "brackenly: --image-folder, --manifest and --modern-images need --save-images";
     QTest::newRow("stray argument")
         << QStringList{"--save-images", "{page}", "extra"} << 2 << "brackenly: Unexpected argument";
     QTest::newRow("address refused") << QStringList{"--save-images", "{closed}",   "--image-folder",
@@ -170,6 +201,45 @@ void tst_CommandLine::savesWhatItReports()
                      QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
         }
     }
+}
+
+void tst_CommandLine::modernSources_data()
+{
+    QTest::addColumn<QStringList>("option");
+    QTest::addColumn<QStringList>("files");
+    QTest::newRow("img.src alone") << QStringList{}
+                                   << QStringList{"gif;base64,R0lGODlhAQABAAAAACw=", "pic.gif",
+                                                  "pixel.gif", "plain.gif", "small.gif"};
+    QTest::newRow("modern") << QStringList{"--modern-images"}
+                            << QStringList{"bg.gif",    "id_7.jpg",  "inline.gif",   "large.gif",
+                                           "later.gif", "lazy.gif",  "original.gif", "pic.gif",
+                                           "pic2x.gif", "plain.gif", "scrolled.gif", "small.gif",
+                                           "w800.gif"};
+}
+
+void tst_CommandLine::modernSources()
+{
+    QFETCH(QStringList, option);
+    QFETCH(QStringList, files);
+    QTemporaryDir temp;
+    const QString folder = temp.filePath(QStringLiteral("images"));
+    const QString manifest = temp.filePath(QStringLiteral("m.jsonl"));
+    const Result result = run(QStringList{"--save-images", server_.url("/modern.html").toString(),
+                                          "--image-folder", folder, "--manifest", manifest} +
+                              option);
+    QVERIFY2(result.code == 0, qPrintable(result.err));
+    QCOMPARE(entries(folder), files);
+    // Each file saved is a row; placeholders are neither.
+    QFile rowsFile(manifest);
+    QVERIFY(rowsFile.open(QIODevice::ReadOnly));
+    QStringList saved;
+    for (const QByteArray& line : rowsFile.readAll().split('\n')) {
+        const QJsonObject row = QJsonDocument::fromJson(line).object();
+        if (row.value("status").toString() == QLatin1String("saved"))
+            saved.append(QFileInfo(row.value("file").toString()).fileName());
+    }
+    saved.sort();
+    QCOMPARE(saved, files);
 }
 
 QTEST_GUILESS_MAIN(tst_CommandLine)

@@ -144,6 +144,7 @@ private Q_SLOTS:
         row("mnuExit", "Exit");
         row("mnuHideRecord", "Hide Permanent/Temporary Record hidden [x]");
         row("mnuAutoHide", "Auto Hide Permanent/Temporary Record hidden [x]");
+        row("mnuModernImages", "Modern Image Sources hidden [ ]");
         row("mnuMaxScreen", "Maximize Screen [ ]");
         row("mnuPlayback", "Playback hidden");
         row("mnuPromptFill", "Prompt User before Auto Fill-in Form [x]");

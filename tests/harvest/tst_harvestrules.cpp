@@ -1,7 +1,9 @@
 #include "harvestrules.h"
 #include "imagenames.h"
+#include "modernimages.h"
 
 #include <QDir>
+#include <QSize>
 #include <QTest>
 
 using namespace brackenly;
@@ -114,6 +116,53 @@ private Q_SLOTS:
         QFETCH(QString, url);
         QFETCH(bool, load);
         QCOMPARE(ShouldLoadCaptureAddress(url), load);
+    }
+    void modernImages_data()
+    {
+        // Sources of one kind (loaded pictures of one size), in document order, read against
+        // the base http://h/d/p.html.
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QStringList>("values");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QStringList>("saved");
+        using Kind = DomImageSource::Kind;
+        const auto row = [](const char* name, Kind kind, const QStringList& values,
+                            const QStringList& saved, QSize size = {0, 0}) {
+            QTest::newRow(name) << int(kind) << values << size << saved;
+        };
+        row("img src, once; placeholders out", Kind::Src,
+            {"http://h/a.jpg", "", "data:image/gif;base64,R0lGOD", "http://h/a.jpg"},
+            {"http://h/a.jpg"});
+        row("1x1 picture", Kind::Src, {"http://h/1.gif"}, {}, {1, 1});
+        row("1x2 picture", Kind::Src, {"http://h/2.gif"}, {"http://h/2.gif"}, {1, 2});
+        row("widest", Kind::Srcset, {"s.jpg 300w, l.jpg 1200w 9h, m.jpg 600w"},
+            {"http://h/d/l.jpg"});
+        row("densest, bare is 1x", Kind::Srcset, {"m.jpg, l.jpg 2x, s.jpg 0.5x"},
+            {"http://h/d/l.jpg"});
+        row("width over density", Kind::Srcset, {"x.jpg 3x, w.jpg 10w"}, {"http://h/d/w.jpg"});
+        row("commas inside addresses", Kind::Srcset, {"data:image/gif;base64,R0,lG 9x,b,c.jpg 1x"},
+            {"http://h/d/b,c.jpg"});
+        row("bad descriptor drops its candidate", Kind::Srcset, {"big.jpg 2q, s.jpg 1x", " , "},
+            {"http://h/d/s.jpg"});
+        row("lazy addresses resolved", Kind::Lazy, {"../one two.jpg", "data:,x", "//o/z.png"},
+            {"http://h/one%20two.jpg", "http://o/z.png"});
+        row("background url items", Kind::Background,
+            {"url(\"http://h/q\\\"x.png\"), linear-gradient(red, blue), url(b.png)", "none"},
+            {"http://h/q%22x.png", "http://h/d/b.png"});
+    }
+    void modernImages()
+    {
+        QFETCH(int, kind);
+        QFETCH(QStringList, values);
+        QFETCH(QSize, size);
+        QFETCH(QStringList, saved);
+        DomImageSources sources{"http://h/d/p.html", {}};
+        for (const QString& value : values)
+            sources.items.append({DomImageSource::Kind(kind), value, size.width(), size.height()});
+        QStringList found;
+        for (const DomImage& image : ModernImages(sources))
+            found.append(image.src);
+        QCOMPARE(found, saved);
     }
 };
 

@@ -121,6 +121,34 @@ QList<DomImage> WebEngineDocument::images()
     return images;
 }
 
+DomImageSources WebEngineDocument::imageSources()
+{
+    const QJsonArray answer = call(QStringLiteral("sources")).toArray();
+    const QJsonArray array = answer.at(1).toArray();
+    DomImageSources sources{answer.at(0).toString(), {}};
+    sources.items.reserve(array.size());
+    for (const QJsonValue& item : array) {
+        const QJsonArray fields = item.toArray();
+        const QString kind = fields.at(0).toString();
+        DomImageSource source;
+        source.kind = kind == QLatin1String("s")   ? DomImageSource::Kind::Src
+                      : kind == QLatin1String("S") ? DomImageSource::Kind::Srcset
+                      : kind == QLatin1String("u") ? DomImageSource::Kind::Lazy
+                                                   : DomImageSource::Kind::Background;
+        source.value = fields.at(1).toString();
+        source.width = fields.at(2).toInt();
+        source.height = fields.at(3).toInt();
+        sources.items.append(source);
+    }
+    return sources;
+}
+
+DomScroll WebEngineDocument::scrollDown()
+{
+    const QJsonArray answer = call(QStringLiteral("scroll")).toArray();
+    return {answer.at(0).toBool(), answer.at(1).toInt()};
+}
+
 QList<DomLink> WebEngineDocument::links()
 {
     const QJsonArray array = call(QStringLiteral("links")).toArray();

@@ -30,6 +30,8 @@ public:
 
     QList<DomImage> images() override;
     QList<DomLink> links() override;
+    DomImageSources imageSources() override;
+    DomScroll scrollDown() override;
     DomList<DomForm> forms() override;
     DomList<DomElement> elementsByTagName(const QString& tag) override;
     QString markup() override;

@@ -43,6 +43,12 @@
     const formElements = getter(HTMLFormElement.prototype, 'elements');
     const formTarget = getter(HTMLFormElement.prototype, 'target');
     const selectOptions = getter(HTMLSelectElement.prototype, 'options');
+    const imgComplete = getter(HTMLImageElement.prototype, 'complete');
+    const naturalWidth = getter(HTMLImageElement.prototype, 'naturalWidth');
+    const naturalHeight = getter(HTMLImageElement.prototype, 'naturalHeight');
+    const getAttribute = Element.prototype.getAttribute;
+    const docBase = getter(Node.prototype, 'baseURI');
+    const docScroller = getter(Document.prototype, 'scrollingElement');
     const htmlClick = HTMLElement.prototype.click;
     const dispatch = EventTarget.prototype.dispatchEvent;
     const hasOwn = Object.prototype.hasOwnProperty;
@@ -52,6 +58,8 @@
     const html = 'http://www.w3.org/1999/xhtml';
     // Controls a form submits; fieldset, object and output are among its elements too.
     const submittable = new Set(['input', 'button', 'select', 'textarea']);
+    // Where lazy-loading pages keep an image's address until it is scrolled into view.
+    const lazyAttributes = ['data-src', 'data-srcset', 'data-original', 'data-lazy-src'];
     // The identity token of a document, kept on the document itself in this world, so the
     // helper of its own frame and the helper of the top document see the same one.
     const tokenKey = Symbol.for('brackenly.documentToken');
@@ -310,6 +318,48 @@
         },
         links(doc) {
             return list(docLinks.call(doc), link);
+        },
+        // The raw sources the harvest picks modern images from, in one pass over the document:
+        // ['s', img.src, natural width, natural height], ['S', srcset as written],
+        // ['u', lazy address as written], ['b', computed background-image].
+        sources(doc) {
+            const view = docView.call(doc);
+            const items = [];
+            const all = byTagName.call(doc, '*');
+            for (let i = 0, n = collectionLength.call(all); i < n; i++) {
+                const element = collectionItem.call(all, i);
+                const name = namespaceUri.call(element) === html ? localName.call(element) : '';
+                if (name === 'img') {
+                    const loaded = imgComplete.call(element);
+                    items.push(['s', text(element.src), loaded ? naturalWidth.call(element) : 0,
+                                loaded ? naturalHeight.call(element) : 0]);
+                }
+                if (name === 'img' || name === 'source') {
+                    const srcset = getAttribute.call(element, 'srcset');
+                    if (srcset)
+                        items.push(['S', srcset]);
+                }
+                for (const lazy of lazyAttributes) {
+                    const value = getAttribute.call(element, lazy);
+                    if (value)
+                        items.push([lazy === 'data-srcset' ? 'S' : 'u', value]);
+                }
+                const background = view ? view.getComputedStyle(element).backgroundImage : '';
+                if (background && background !== 'none')
+                    items.push(['b', background]);
+            }
+            return [text(docBase.call(doc)), items];
+        },
+        // One screen down without smooth scrolling: [end reached, different img addresses
+        // before the step].
+        scroll(doc) {
+            const count = new Set(list(docImages.call(doc), (img) => text(img.src))).size;
+            const view = docView.call(doc);
+            const root = docScroller.call(doc);
+            if (!view || !root)
+                return [true, count];
+            view.scrollTo({top: view.scrollY + Math.max(1, view.innerHeight), behavior: 'instant'});
+            return [view.scrollY + view.innerHeight >= root.scrollHeight - 1, count];
         },
         // Collections a fill acts on come with the address the document has at that moment.
         forms(doc) {
