@@ -1,7 +1,9 @@
 #include "capturepool.h"
 
 #include "frmcapture.h"
+#include "harvesthost.h"
 #include "harvestrules.h"
+#include "runsaver.h"
 
 #include <QTimer>
 
@@ -18,13 +20,18 @@ CapturePool::CapturePool(const Services& services, HarvestHost* firstWindow, Run
 
 CapturePool::~CapturePool()
 {
+    closeWindows();
+    qDeleteAll(slots_);
+}
+
+void CapturePool::closeWindows()
+{
     for (Slot* slot : std::as_const(slots_)) {
         // A save of its own may be on the stack below.
         if (slot->made && slot->window) {
             slot->window->hide();
             slot->window->deleteLater();
         }
-        delete slot;
     }
 }
 

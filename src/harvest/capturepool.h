@@ -39,6 +39,8 @@ public:
     bool busy() const;
     // Saves the pages every window captured so far; false when this pool died meanwhile.
     bool saveCaptured();
+    // Closes the windows made here (the first one is the caller's).
+    void closeWindows();
 
 Q_SIGNALS:
     // A link's page was captured, its time ran out, or it is not to be loaded.

@@ -220,9 +220,10 @@ void ImageHarvester::unloadCaptureWindow()
     // A page it captured keeps its images, also when the run is stopped.
     if (!saveCapturedImages())
         return;
-    if (pool_)
-        pool_->deleteLater(); // closes the windows it made
-    pool_ = nullptr;
+    if (CapturePool* pool = std::exchange(pool_, nullptr)) {
+        pool->closeWindows();
+        pool->deleteLater(); // it may be on the stack below this click
+    }
     if (!capture_)
         return;
     // Its handler may be on the stack below this click.
