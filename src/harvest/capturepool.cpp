@@ -24,6 +24,12 @@ CapturePool::~CapturePool()
     qDeleteAll(slots_);
 }
 
+void CapturePool::close()
+{
+    closeWindows();
+    deleteLater();
+}
+
 void CapturePool::closeWindows()
 {
     for (Slot* slot : std::as_const(slots_)) {

@@ -39,8 +39,9 @@ public:
     bool busy() const;
     // Saves the pages every window captured so far; false when this pool died meanwhile.
     bool saveCaptured();
-    // Closes the windows made here (the first one is the caller's).
-    void closeWindows();
+    // Closes the windows made here (the first one is the caller's) and goes; it may be on
+    // the stack below.
+    void close();
 
 Q_SIGNALS:
     // A link's page was captured, its time ran out, or it is not to be loaded.
@@ -67,6 +68,7 @@ private:
     // A slot with `window`, or with a new window when null.
     Slot* addSlot(frmCapture* window);
     void setWindow(Slot* slot, frmCapture* window);
+    void closeWindows();
     void dispatch();
     // Takes the next loadable link up in `slot`; false when none is left.
     bool takeLink(Slot* slot);

@@ -5,13 +5,13 @@
 #include "frmcapture.h"
 #include "harvesthost.h"
 #include "harvestrules.h"
+#include "runsaver.h"
 #include "harvesttexts.h"
 #include "imagedownload.h"
 #include "imagedownloader.h"
 #include "imagenames.h"
 #include "pageimages.h"
 #include "prompt.h"
-#include "runsaver.h"
 #include "statuspacer.h"
 
 #include <QCoreApplication>
@@ -104,8 +104,8 @@ void ImageHarvester::mnuSaveImage_Click()
         host_->run().SavingImages = true;
         host_->run().modernImages = host_->modernImages();
         imageLinks_.clear();
-        run_ = new RunSaver(services_.downloader, services_.runFileBudget, services_.runByteBudget,
-                            this);
+        run_ = new RunSaver(services_.downloader, services_.runFileBudget,
+                              services_.runByteBudget, this);
         connect(run_, &RunSaver::budgetSpent, this, &ImageHarvester::onBudgetSpent);
         openCaptureWindow();
         refusal_.clear();
@@ -220,10 +220,8 @@ void ImageHarvester::unloadCaptureWindow()
     // A page it captured keeps its images, also when the run is stopped.
     if (!saveCapturedImages())
         return;
-    if (CapturePool* pool = std::exchange(pool_, nullptr)) {
-        pool->closeWindows();
-        pool->deleteLater(); // it may be on the stack below this click
-    }
+    if (CapturePool* pool = std::exchange(pool_, nullptr))
+        pool->close();
     if (!capture_)
         return;
     // Its handler may be on the stack below this click.
