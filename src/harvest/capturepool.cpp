@@ -98,7 +98,8 @@ bool CapturePool::busy() const
 
 void CapturePool::dispatch()
 {
-    while (!queue_.isEmpty() && running_()) {
+    const QPointer<CapturePool> self(this);
+    while (self && !queue_.isEmpty() && running_()) {
         Slot* free = nullptr;
         for (Slot* slot : std::as_const(slots_)) {
             if (slot->state == Slot::State::Idle) {
