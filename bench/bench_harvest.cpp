@@ -1,6 +1,7 @@
 // Measures an image-saving run against what the same work costs without the harvest.
 // Site: 1 page x 300 images + 100 links to pages with 5 images each, on a loopback server.
-//   (a) click on "S A V E    I M A G E" until the caption returns (the whole main window)
+//   (a) click on "S A V E    I M A G E" until the caption returns (the whole main window);
+//       once more with the links followed by 4 capture windows at once (--jobs 4)
 //   (b) a bare view loading the 101 pages one after another, plus 10 ms per link: measured
 //       twice, as a QWebEngineView (complete at loadFinished) and as the program's own browser
 //       control alone (complete at its DocumentComplete); the target holds against the lower
@@ -17,11 +18,13 @@
 // reader follows. Each measure runs in a process of its own, so no cache carries over. Run:
 // QTWEBENGINE_DISABLE_SANDBOX=1 xvfb-run -a ./bench_harvest
 
+#include "benchgallery.h"
 #include "benchwait.h"
 #include "browserapp.h"
 #include "enginesession.h"
 #include "fixtureserver.h"
 #include "frmbrowser.h"
+#include "imageharvester.h"
 #include "networkimagedownloader.h"
 #include "prompt.h"
 #include "scenegraphbackend.h"
@@ -54,41 +57,6 @@
 using namespace brackenly;
 
 namespace {
-
-// One index page with `images` images and `linkedPages` links to pages holding
-// `imagesPerPage` images each; every image path (and file name) is distinct.
-struct Gallery
-{
-    QString indexPath;
-    QStringList pagePaths;
-};
-
-Gallery addGallerySite(FixtureServer& server, int images, int linkedPages, int imagesPerPage,
-                       const QString& prefix = QStringLiteral("/gallery"))
-{
-    const auto imagesOf = [&](const QString& name, int count) {
-        QString html;
-        for (int i = 0; i < count; ++i) {
-            const QString image = prefix + QStringLiteral("/img/%1-%2.gif").arg(name).arg(i);
-            server.addImage(image);
-            html += QStringLiteral("<img src=\"%1\">\n").arg(image);
-        }
-        return html;
-    };
-    Gallery gallery{prefix + QStringLiteral("/index.html"), {}};
-    QString index = imagesOf(QStringLiteral("i"), images);
-    for (int p = 0; p < linkedPages; ++p) {
-        gallery.pagePaths << prefix + QStringLiteral("/page%1.html").arg(p);
-        index +=
-            QStringLiteral("<a href=\"%1\">Page %2</a>\n").arg(gallery.pagePaths.last()).arg(p);
-        server.addPage(gallery.pagePaths.last(),
-                       QStringLiteral("<html><body>\n%1</body></html>\n")
-                           .arg(imagesOf(QStringLiteral("p%1").arg(p), imagesPerPage)));
-    }
-    server.addPage(gallery.indexPath,
-                   QStringLiteral("<html><body>\n%1</body></html>\n").arg(index));
-    return gallery;
-}
 
 constexpr int kImages = 300;
 constexpr int kPages = 100;
@@ -187,8 +155,8 @@ qint64 rewriteFiles(const QString& from)
     return clock.elapsed();
 }
 
-// (a) and (c): the main window's run.
-int harvestRun(FixtureServer& server, const Gallery& gallery)
+// (a) and (c): the main window's run, its links followed by `jobs` capture windows at once.
+int harvestRun(FixtureServer& server, const Gallery& gallery, int jobs)
 {
     QTemporaryDir dir;
     const QString folder = dir.path() + QStringLiteral("/Image");
@@ -205,6 +173,7 @@ int harvestRun(FixtureServer& server, const Gallery& gallery)
     BrowserApp app(services);
     frmBrowser* w = app.startFirstWindow();
     w->gstrSaveFolder = folder;
+    w->harvester()->setJobs(jobs);
     const QString index = server.url(gallery.indexPath).toString();
     w->txtUrl->setText(index);
     w->cmdPlayback_Click();
@@ -409,8 +378,8 @@ int main(int argc, char* argv[])
             return 2;
         const auto gallery = addGallerySite(server, kImages, kPages, kImagesPerPage);
         const QString mode = args.at(1);
-        if (mode == QLatin1String("a"))
-            return harvestRun(server, gallery);
+        if (mode.startsWith(u'a')) // "a4": with --jobs 4
+            return harvestRun(server, gallery, std::max(1, mode.mid(1).toInt()));
         if (mode == QLatin1String("b"))
             return bareView(server, gallery);
         if (mode == QLatin1String("e"))
@@ -421,6 +390,7 @@ int main(int argc, char* argv[])
     }
 
     const auto a = runChild(QStringLiteral("a"));
+    const auto a4 = runChild(QStringLiteral("a4"));
     const auto b = runChild(QStringLiteral("b"));
     const auto e = runChild(QStringLiteral("e"));
     const auto d = runChild(QStringLiteral("d"));
@@ -453,6 +423,13 @@ int main(int argc, char* argv[])
                 kImagesPerPage, expected);
     std::printf("(a) click -> caption returns: %lld ms, %lld files saved\n",
                 static_cast<long long>(aMs), static_cast<long long>(saved));
+    const qint64 a4Ms = a4.value(QStringLiteral("a_ms"), -1);
+    std::printf("    --jobs 1: %lld ms; --jobs 4: %lld ms, %lld files saved; target --jobs 4 <= "
+                "0.6 x --jobs 1: %s (%.2f)\n",
+                static_cast<long long>(aMs), static_cast<long long>(a4Ms),
+                static_cast<long long>(a4.value(QStringLiteral("saved"), 0)),
+                a4Ms >= 0 && aMs > 0 && double(a4Ms) <= 0.6 * double(aMs) ? "met" : "missed",
+                aMs > 0 ? double(a4Ms) / double(aMs) : 0.0);
     std::printf(
         "    the image folder's file system alone: the %lld files written again in %lld ms\n",
         static_cast<long long>(saved),

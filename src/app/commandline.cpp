@@ -22,6 +22,10 @@ const QCommandLineOption kManifest(QStringLiteral("manifest"),
 const QCommandLineOption kModernImages(QStringLiteral("modern-images"),
                                        QStringLiteral("Also saves lazy-loaded, srcset, <picture> "
                                                       "and CSS background images."));
+const QCommandLineOption kJobs(QStringLiteral("jobs"),
+                               QStringLiteral("Follows the page's links in <n> windows at once "
+                                              "(default 1)."),
+                               QStringLiteral("n"), QStringLiteral("1"));
 
 // --help brings -h, -? and --help-all; --version brings -v.
 void addOptions(QCommandLineParser& parser)
@@ -35,15 +39,17 @@ void addOptions(QCommandLineParser& parser)
     parser.addOption(kImageFolder);
     parser.addOption(kManifest);
     parser.addOption(kModernImages);
+    parser.addOption(kJobs);
 }
 
 bool namesOwnOption(const QStringList& arguments)
 {
-    static const QStringList names{
-        QStringLiteral("save-images"), QStringLiteral("image-folder"), QStringLiteral("manifest"),
-        QStringLiteral("help"),        QStringLiteral("help-all"),     QStringLiteral("h"),
-        QStringLiteral("?"),           QStringLiteral("version"),      QStringLiteral("v"),
-        QStringLiteral("modern-images")};
+    static const QStringList names{QStringLiteral("save-images"), QStringLiteral("image-folder"),
+                                   QStringLiteral("manifest"),    QStringLiteral("help"),
+                                   QStringLiteral("help-all"),    QStringLiteral("h"),
+                                   QStringLiteral("?"),           QStringLiteral("version"),
+                                   QStringLiteral("v"),           QStringLiteral("modern-images"),
+                                   QStringLiteral("jobs")};
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
         if (!argument.startsWith(u'-'))
@@ -76,8 +82,8 @@ CommandLine ParseCommandLine(const QStringList& arguments)
         result.error = QStringLiteral("Unexpected argument '%1'.")
                            .arg(parser.positionalArguments().constFirst());
     } else if (!parser.isSet(kSaveImages)) {
-        result.error =
-            QStringLiteral("--image-folder, --manifest and --modern-images need --save-images.");
+        result.error = QStringLiteral(
+            "--image-folder, --manifest, --modern-images and --jobs need --save-images.");
     } else if (parser.value(kSaveImages).trimmed().isEmpty()) {
         result.error = QStringLiteral("--save-images needs an address.");
     } else {
@@ -86,10 +92,14 @@ CommandLine ParseCommandLine(const QStringList& arguments)
         result.imageFolder = parser.value(kImageFolder);
         result.manifest = parser.value(kManifest);
         result.modernImages = parser.isSet(kModernImages);
+        bool whole = false;
+        result.jobs = parser.value(kJobs).toInt(&whole);
         if (parser.isSet(kImageFolder) && result.imageFolder.isEmpty())
             result.error = QStringLiteral("--image-folder needs a folder.");
         else if (parser.isSet(kManifest) && result.manifest.isEmpty())
             result.error = QStringLiteral("--manifest needs a file.");
+        else if (!whole || result.jobs < 1)
+            result.error = QStringLiteral("--jobs needs a whole number of windows, 1 or more.");
         if (!result.error.isEmpty())
             result.action = CommandLine::Action::UsageError;
     }

@@ -14,6 +14,7 @@ struct CommandLine
         Help,       // --help
         Version,    // --version
         SaveImages, // --save-images URL [--image-folder DIR] [--manifest FILE] [--modern-images]
+                    // [--jobs N]
         UsageError,
     };
 
@@ -21,6 +22,7 @@ struct CommandLine
     QString url;
     QString imageFolder; // "" for the one in the settings file
     QString manifest;    // "" for none
+    int jobs = 1;        // capture windows following links at once
     QString error;       // for UsageError: what is wrong, one line
     bool modernImages = false;
 };

@@ -82,6 +82,7 @@ int CommandLineRun::run()
     prompt_.takeLast();
     window_->harvestRun.observer = this;
     window_->menus()->mnuModernImages->setChecked(options_.modernImages);
+    window_->harvester()->setJobs(options_.jobs);
     window_->harvester()->mnuSaveImage_Click();
     if (window_)
         window_->harvestRun.observer = nullptr;

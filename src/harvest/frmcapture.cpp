@@ -25,12 +25,29 @@ void frmCapture::ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QStri
     // The first window is held apart from this one, which may be closed during the reads.
     const QPointer<HarvestHost> first = firstWindow_;
     try {
-        if (first && url.contains(first->run().gstrLevel2Url, Qt::CaseInsensitive))
+        if (first && url.contains(level2Url(), Qt::CaseInsensitive))
             CaptureFrames(pDisp);
     } catch (const std::exception&) {
     }
-    if (first)
+    if (ownLinks_)
+        Q_EMIT pageReported();
+    else if (first)
         first->run().gbCaptureLevel2 = false;
+}
+
+void frmCapture::loadOwnLink(const QString& url)
+{
+    ownLinks_ = true;
+    ownLink_ = url;
+    ImgBrowser1->Navigate(url);
+}
+
+QString frmCapture::level2Url() const
+{
+    if (ownLinks_)
+        return ownLink_;
+    HarvestHost* first = firstWindow_.data();
+    return first ? first->run().gstrLevel2Url : QString();
 }
 
 void frmCapture::CaptureFrames(const FrameRef& target)
@@ -68,8 +85,7 @@ void frmCapture::CaptureImages(const std::shared_ptr<Document>& doc, const QList
         RunImages(*doc, first && first->run().modernImages, services_.scrollLimitMs);
     if (!self)
         throw std::runtime_error("the capture window closed");
-    captured_.append(CapturedDocument{images, FramePathText(frame),
-                                      first ? first->run().gstrLevel2Url : QString()});
+    captured_.append(CapturedDocument{images, FramePathText(frame), level2Url()});
 }
 
 bool frmCapture::SaveCapturedImages(const std::function<void()>& moveOn)

@@ -29,8 +29,17 @@ public:
     // page loads while the files are written, else after the saves. False when this window
     // was closed meanwhile (the caller must not touch it then).
     bool SaveCapturedImages(const std::function<void()>& moveOn = {});
+    // Loads `url` as one of several capture windows of a run: the completion is told by
+    // pageReported(), not through the first window's flags, which serve one link at a time.
+    void loadOwnLink(const QString& url);
+
+Q_SIGNALS:
+    void pageReported();
 
 private:
+    // The link being captured: this window's own, or else the first window's.
+    QString level2Url() const;
+
     // Reads the images of the page's leaf documents (two frame levels) for saving.
     void CaptureFrames(const FrameRef& target);
     void CaptureImages(const std::shared_ptr<Document>& doc, const QList<int>& frame);
@@ -42,6 +51,8 @@ private:
         QString via;   // the link the run followed to its page
     };
     QList<CapturedDocument> captured_; // in order
+    QString ownLink_;
+    bool ownLinks_ = false;
 };
 
 } // namespace brackenly

@@ -1,5 +1,6 @@
 #include "imageharvester.h"
 
+#include "capturepool.h"
 #include "centerform.h"
 #include "frmcapture.h"
 #include "harvesthost.h"
@@ -204,6 +205,12 @@ void ImageHarvester::openCaptureWindow()
     capture_->setRun(run_);
     CenterForm(capture_);
     capture_->show();
+    if (jobs_ > 1) {
+        pool_ = new CapturePool(
+            services_, host_->firstWindow(), run_, capture_, jobs_, [this] { return running(); },
+            this);
+        connect(pool_, &CapturePool::linkDone, this, &ImageHarvester::itemHandled);
+    }
     if (QWidget* window = host_->window())
         window->repaint();
 }
@@ -211,7 +218,11 @@ void ImageHarvester::openCaptureWindow()
 void ImageHarvester::unloadCaptureWindow()
 {
     // A page it captured keeps its images, also when the run is stopped.
-    if (!saveCapturedImages() || !capture_)
+    if (!saveCapturedImages())
+        return;
+    if (CapturePool* pool = std::exchange(pool_, nullptr))
+        pool->close();
+    if (!capture_)
         return;
     // Its handler may be on the stack below this click.
     capture_->hide();
@@ -224,6 +235,10 @@ void ImageHarvester::unloadCaptureWindow()
 bool ImageHarvester::saveCapturedImages()
 {
     const QPointer<ImageHarvester> self(this);
+    // The links handed to the pool are followed first: saves never overlap.
+    if (pool_ && (!waitWhile([this] { return pool_ && pool_->busy(); }) ||
+                  (pool_ && !pool_->saveCaptured()) || !self))
+        return false;
     if (const QPointer<frmCapture> capture = capture_)
         capture->SaveCapturedImages();
     return !self.isNull();
@@ -346,16 +361,18 @@ void ImageHarvester::HarvestDocument(const std::shared_ptr<Document>& doc, Brows
         for (const DomLink& link : all) {
             if (!running())
                 return;
-            if (!followLink(*doc, link))
+            bool later = false;
+            if (!followLink(*doc, link, later))
                 return;
-            Q_EMIT itemHandled();
+            if (!later)
+                Q_EMIT itemHandled();
         }
     } catch (const std::exception&) {
         // This document's harvest ends; the scan goes on with the next frame.
     }
 }
 
-bool ImageHarvester::followLink(Document& doc, const DomLink& link)
+bool ImageHarvester::followLink(Document& doc, const DomLink& link, bool& later)
 {
     const QString& href = link.href;
     if (href.trimmed().isEmpty())
@@ -384,6 +401,11 @@ bool ImageHarvester::followLink(Document& doc, const DomLink& link)
     }
     if (!href.startsWith(QLatin1String("http://")))
         return true; // stays recorded as visited
+    if (pool_) {
+        pool_->add(href);
+        later = true;
+        return true;
+    }
     host_->run().gstrLevel2Url = href;
     armTimeOut();
     timer2_->start(10);

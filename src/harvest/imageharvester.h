@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -14,6 +15,7 @@ class QTimer;
 
 namespace brackenly {
 
+class CapturePool;
 class Document;
 class HarvestHost;
 class RunSaver;
@@ -35,6 +37,8 @@ public:
     ~ImageHarvester() override;
 
     void setClock(Clock clock) { clock_ = std::move(clock); }
+    // How many capture windows follow the page's links at once (1 by default).
+    void setJobs(int jobs) { jobs_ = std::max(1, jobs); }
 
     // ---- handlers of the window
     void cmdSaveImage_Click() { mnuSaveImage_Click(); }
@@ -83,8 +87,9 @@ private:
     // Waits on events while keepWaiting holds and the run goes on. False when this
     // harvester died meanwhile: the caller must return at once without touching it.
     bool waitWhile(const std::function<bool()>& keepWaiting);
-    // A link of the links phase; false when this harvester died.
-    bool followLink(Document& doc, const DomLink& link);
+    // A link of the links phase; false when this harvester died. `later` turns true when a
+    // capture window of the pool takes the link up, which tells when it is done.
+    bool followLink(Document& doc, const DomLink& link, bool& later);
     // Lets the capture window save the images of the pages it captured; false when this
     // harvester died meanwhile.
     bool saveCapturedImages();
@@ -103,6 +108,8 @@ private:
     QTimer* timer2_;
     QTimer* timer3_;
     QPointer<frmCapture> capture_;
+    QPointer<CapturePool> pool_; // with jobs_ > 1
+    int jobs_ = 1;
     QPointer<RunSaver> run_;
     QStringList imageLinks_;
     QStringList visitedLinks_;

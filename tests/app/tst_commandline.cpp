@@ -25,6 +25,7 @@ private Q_SLOTS:
     void savesWhatItReports();
     void modernSources_data();
     void modernSources();
+    void severalWindowsSaveAsOne();
 
 private:
     struct Result
@@ -78,6 +79,19 @@ void tst_CommandLine::initTestCase()
             "new IntersectionObserver((e, o) => { if (e[0].isIntersecting) { o.disconnect();"
             " document.body.append(Object.assign(new Image(), {src: 'scrolled.gif'})); }"
             " }).observe(document.getElementById('end'));</script>"));
+    // Pages sharing s.gif, the first one slowest: the rows must not depend on which loads first.
+    QString links;
+    for (int i = 0; i < 6; ++i) {
+        const QString name = QStringLiteral("j%1").arg(i);
+        server_.addImage(u'/' + name + QStringLiteral(".gif"));
+        server_.addPage(u'/' + name + QStringLiteral(".html"),
+                        QStringLiteral("<img src=\"s.gif\"><img src=\"%1.gif\">%2")
+                            .arg(name, i == 0 ? QStringLiteral("<img src=\"a.gif\">") : ""));
+        links += QStringLiteral("<a href=\"%1.html\">%1</a>").arg(name);
+    }
+    server_.setDelay(QStringLiteral("/j0.html"), 400);
+    server_.addImage(QStringLiteral("/s.gif"));
+    server_.addPage(QStringLiteral("/jobs.html"), QStringLiteral("<img src=\"a.gif\">") + links);
 }
 
 tst_CommandLine::Result tst_CommandLine::run(const QStringList& arguments, bool headless)
@@ -117,7 +131,7 @@ void tst_CommandLine::refusals_data()
     QTest::newRow("no address") << QStringList{"--save-images"} << 2 << "brackenly: Missing value";
     QTest::newRow("option alone")
         << QStringList{"--modern-images"} << 2
-        << "brackenly: --image-folder, --manifest and --modern-images need --save-images";
+        << "brackenly: --image-folder, --manifest, --modern-images and --jobs need --save-images";
     QTest::newRow("stray argument")
         << QStringList{"--save-images", "{page}", "extra"} << 2 << "brackenly: Unexpected argument";
     QTest::newRow("address refused") << QStringList{"--save-images", "{closed}",   "--image-folder",
@@ -131,6 +145,9 @@ void tst_CommandLine::refusals_data()
         << QStringList{"--save-images", "{page}",     "--image-folder",
                        "{file}/x",      "--manifest", manifest}
         << 1 << "brackenly: The image folder {file}/x cannot be used";
+    for (const char* jobs : {"0", "-1", "x"})
+        QTest::addRow("jobs %s", jobs) << QStringList{"--save-images", "{page}", "--jobs", jobs}
+                                       << 2 << "brackenly: --jobs needs a whole number";
 }
 
 void tst_CommandLine::refusals()
@@ -240,6 +257,35 @@ void tst_CommandLine::modernSources()
     }
     saved.sort();
     QCOMPARE(saved, files);
+}
+
+void tst_CommandLine::severalWindowsSaveAsOne()
+{
+    QTemporaryDir temp;
+    QMap<QString, QByteArray> files[2];
+    QStringList rows[2];
+    for (int i = 0; i < 2; ++i) {
+        const QString folder = temp.filePath(QString::number(i));
+        const QString manifest = folder + QStringLiteral(".jsonl");
+        const Result result =
+            run({"--save-images", server_.url("/jobs.html").toString(), "--image-folder", folder,
+                 "--manifest", manifest, "--jobs", i == 0 ? "1" : "4"});
+        QVERIFY2(result.code == 0, qPrintable(result.err));
+        for (const QString& name : entries(folder)) {
+            QFile file(folder + u'/' + name);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            files[i].insert(name, file.readAll());
+        }
+        QFile rowsFile(manifest);
+        QVERIFY(rowsFile.open(QIODevice::ReadOnly));
+        rows[i] = QString::fromUtf8(rowsFile.readAll())
+                      .replace(folder, QStringLiteral("{dir}"))
+                      .split(u'\n', Qt::SkipEmptyParts);
+        rows[i].sort();
+    }
+    QCOMPARE(files[0].size(), 8); // a.gif, s.gif, j0.gif ... j5.gif
+    QCOMPARE(files[1], files[0]);
+    QCOMPARE(rows[1], rows[0]);
 }
 
 QTEST_GUILESS_MAIN(tst_CommandLine)

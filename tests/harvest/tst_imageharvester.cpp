@@ -1,3 +1,4 @@
+#include "frmcapture.h"
 #include "harvestrig.h"
 #include "runprogress.h"
 #include "scriptedprompt.h"
@@ -451,6 +452,56 @@ private Q_SLOTS:
         QVERIFY2(leftAtSecond >= 0 && leftAtSecond <= 5000 - 150,
                  qPrintable(QString::number(leftAtSecond)));
         QCOMPARE(rig.files(), QStringList({"one.jpg", "two.jpg"}));
+    }
+    void severalWindows_data()
+    {
+        QTest::addColumn<QString>("first"); // the first link; one.html loads last
+        QTest::addColumn<bool>("stop");     // a stop click once a page has loaded
+        QTest::addColumn<QStringList>("downloads");
+        QTest::addColumn<int>("loads");
+        // Saved in the order of the links, whichever page loads first.
+        QTest::newRow("link order")
+            << "one" << false << QStringList{"s.jpg", "one.jpg", "two.jpg", "three.jpg"} << 3;
+        QTest::newRow("a page never completes")
+            << "http://site/silent.html" << false << QStringList{"s.jpg", "two.jpg", "three.jpg"}
+            << 3;
+        // The pages captured so far keep their images; no window takes another link.
+        QTest::newRow("stopped while windows load")
+            << "one" << true << QStringList{"s.jpg", "two.jpg"} << 2;
+    }
+    void severalWindows()
+    {
+        QFETCH(QString, first);
+        QFETCH(bool, stop);
+        QFETCH(QStringList, downloads);
+        QFETCH(int, loads);
+        HarvestRig rig(150);
+        rig.harvester->setJobs(2);
+        qint64 now = 0;
+        rig.harvester->setClock([&now] { return now; });
+        rig.showLinks({first, "two", "three"});
+        rig.addPage("http://site/one.html", {"s.jpg", "one.jpg"});
+        rig.addPage("http://site/two.html", {"s.jpg", "two.jpg"});
+        rig.browsers.onCreate = [&](FakeBrowser* b) {
+            b->onNavigate = [&rig, b = QPointer<FakeBrowser>(b)](const QString& url) {
+                rig.navigations << url;
+                QTimer::singleShot(url.endsWith("one.html") ? 50 : 0, b.data(),
+                                   [&rig, b, url] { rig.loadLater(b, url); });
+            };
+        };
+        rig.onLoaded = [&](const QString&) {
+            if (stop && std::exchange(now, 5000) == 0)
+                QTimer::singleShot(0, [&] { rig.harvester->mnuSaveImage_Click(); });
+        };
+        rig.click();
+        QStringList got;
+        for (const QString& src : std::as_const(rig.downloader.sources))
+            got << src.section('/', -1);
+        QCOMPARE(got, downloads);
+        QCOMPARE(rig.navigations.size(), loads);
+        QCOMPARE(rig.host.caption, QStringLiteral("S A V E    I M A G E"));
+        for (QWidget* w : QApplication::topLevelWidgets())
+            QVERIFY(!qobject_cast<frmCapture*>(w));
     }
 };
 
