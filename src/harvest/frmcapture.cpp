@@ -21,8 +21,11 @@ frmCapture::frmCapture(const Services& services, HarvestHost* firstWindow, QWidg
 
 void frmCapture::ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QString& url)
 {
-    // Whatever happens below, the first completion after a navigation ends the run's wait.
-    // The first window is held apart from this one, which may be closed during the reads.
+    // A frame completes before its page does: the page's own completion reads every frame.
+    if (!pDisp.isTop())
+        return;
+    // Whatever happens below, the page's first completion after a navigation ends the run's
+    // wait. The first window is held apart from this one, which may be closed during the reads.
     const QPointer<HarvestHost> first = firstWindow_;
     try {
         if (first && url.contains(level2Url(), Qt::CaseInsensitive))

@@ -271,7 +271,6 @@ bool NetworkImageDownloader::download(const QString& src, const QString& path, B
     // when no page asked (then it is like an address typed by the user).
     std::optional<QUrl> pageUrl;
     if (livePage) {
-        pageUrl = pageAddress(livePage.data());
         QByteArray bytes;
         if (livePage == preparedPage_)
             bytes = prepared_.take(src);
@@ -293,6 +292,10 @@ bool NetworkImageDownloader::download(const QString& src, const QString& path, B
         }
         if (occupied(path))
             return false;
+        // Asked only now: reading it is a round trip to a page that may be busy loading the
+        // next document, and bytes the page had need no address. A page gone meanwhile
+        // leaves an empty one, which is no site's.
+        pageUrl = livePage ? pageAddress(livePage.data()) : QUrl();
     }
 
     // Made before the request: a folder that takes no files costs no request.

@@ -54,18 +54,23 @@ private Q_SLOTS:
         server.addPage("/g/index.html",
                        "<html><body><img src=\"img/a.gif\"> <img src=\"show.php?id=7&amp;s=big\">"
                        "<a href=\"big1.html\"><img src=\"thumbs/t1.gif\"></a>"
-                       "<a href=\"page1.html\">one</a> <a href=\"page2.html\">two</a>"
+                       "<a href=\"page1.html\">one</a> <a href=\"framed.html\">framed</a>"
+                       "<a href=\"page2.html\">two</a>"
                        "<a href=\"javascript:void(window.open('pop.html'))\">pop</a>"
                        "<a href=\"page1.html\">one again</a></body></html>");
         server.addPage("/g/page1.html", "<html><body><img src=\"img/p1.gif\"></body></html>");
         server.addPage("/g/page2.html",
                        "<html><body><img src=\"img/p2.gif\"><img src=\"img/a.gif\"></body></html>");
+        // Its frame completes before it does.
+        server.addPage("/g/framed.html", "<frameset><frame src=\"inner.html\"></frameset>");
+        server.addPage("/g/inner.html", "<html><body><img src=\"img/f.gif\"></body></html>");
         server.addPage("/g/big1.html", "<html><body><img src=\"img/big.gif\"></body></html>");
         server.addPage("/g/pop.html", "<html><body><img src=\"img/pop.gif\">"
                                       "<img src=\"data:image/gif;base64,R0lGODlhAQABAAAAACw=\">"
                                       "</body></html>");
-        for (const char* path : {"/g/img/a.gif", "/g/show.php", "/g/thumbs/t1.gif", "/g/img/p1.gif",
-                                 "/g/img/p2.gif", "/g/img/big.gif", "/g/img/pop.gif"})
+        for (const char* path :
+             {"/g/img/a.gif", "/g/show.php", "/g/thumbs/t1.gif", "/g/img/p1.gif", "/g/img/p2.gif",
+              "/g/img/big.gif", "/g/img/pop.gif", "/g/img/f.gif"})
             server.addImage(path);
 
         QTemporaryDir dir;
@@ -88,7 +93,8 @@ private Q_SLOTS:
                                      w->cmdSaveImage->isEnabled(),
                                  15000);
 
-        const QStringList names{"a.gif", "id_7&s_big.jpg", "p1.gif", "p2.gif", "pop.gif", "t1.gif"};
+        const QStringList names{"a.gif",  "f.gif",   "id_7&s_big.jpg", "p1.gif",
+                                "p2.gif", "pop.gif", "t1.gif"};
         w->cmdSaveImage->click();
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files, QDir::Name), names);
         QCOMPARE(counter.calls, int(names.size())); // a.gif of page2.html was not fetched again
