@@ -136,23 +136,23 @@ double doubleStepMs(BenchHost& host, const FillModeActions& actions)
             form.addSelect(name, {{"a", "a"}, {"b", "b"}, {"c", "c"}});
             break;
         case 2:
-            form.addCheckbox(name);
+            form.add("checkbox", name, "on");
             break;
         case 3:
-            form.addRadio(name, QStringLiteral("x"));
-            form.addRadio(name, QStringLiteral("y"));
+            form.add("radio", name, "x");
+            form.add("radio", name, "y");
             break;
         case 4:
-            form.addTextarea(name);
+            form.add("textarea", name);
             break;
         case 5:
             form.addSelect(name, {{"one", "1"}, {"two", "2"}}, true);
             break;
         default:
-            form.addText(name, QStringLiteral("old"));
+            form.add("text", name, "old");
         }
     }
-    form.addSubmit(QStringLiteral("go"));
+    form.add("submit", "go", "Submit");
     FakeBrowser browser;
     browser.setDocument(doc);
     PlaybackDriver driver(host, actions);

@@ -1,5 +1,5 @@
-// Pages that hang, renderers that die, browsers that go away, and image bytes read back from
-// the engine's cache.
+// Pages that hang, renderers that die, browsers that go away, image bytes read back from the
+// engine's cache, and form submissions as the engine sends them (from where, once).
 
 #include "endprocess.h"
 #include "enginepump.h"
@@ -25,6 +25,21 @@ QString busyPage(int ms)
         .arg(ms);
 }
 
+// Controls the engine leaves out, and a page listener that adds a field after the helper saw
+// the list.
+const QString kFormPage = QStringLiteral(R"(<html><body>
+<form id="f" method="post" action="/sent" target="_self"><input name="t" value="a b">
+<input name="off" disabled><input type="checkbox" name="c1" value="y" checked>
+<input type="checkbox" name="c2"><input type="radio" name="r" value="r1">
+<input type="radio" name="r" value="r2" checked><select name="m" multiple><option selected>p
+</option><option>q</option><option selected>s</option></select><fieldset disabled>
+<input name="in"></fieldset><input type="file" name="up"><input type="submit" name="first"
+value="1"><input type="submit" name="second" value="2"><button type="button" name="b">b</button>
+</form><script>document.addEventListener('formdata', e => e.formData.append('late', 'x'));
+</script></body></html>)");
+
+const QString kSent = QStringLiteral("t=a b;c1=y;r=r2;m=p;m=s;up=;");
+
 } // namespace
 
 class TestWebEngineRobustness : public QObject
@@ -40,6 +55,9 @@ private Q_SLOTS:
         server_.addPage("/a.html", "<html><body>A <a href='/b.html'>b</a></body></html>");
         server_.addPage("/slow.html", "<html><body><img src='/stalled.gif'></body></html>");
         server_.stall("/stalled.gif");
+        server_.addPage("/form.html", kFormPage);
+        server_.addPage("/framed.html", "<iframe></iframe><iframe src='/form.html'></iframe>");
+        server_.addPage("/sent", "sent");
         WebEngineBrowser::setPingTimeoutMs(300);
     }
     void init()
@@ -87,50 +105,40 @@ private Q_SLOTS:
         QCOMPARE(gone.count(), ended);
         if (ended)
             QVERIFY(browser_->page()->renderProcessPid() != pid);
-        QCOMPARE(browser_->document()->links().size(), 1);
-    }
-    // The waits' guard against a lost wake-up of the engine's pump stays armed: should a
-    // later Qt rename or drop the pump's scheduler, this says so.
-    void pumpCanBeWoken()
-    {
-        QVERIFY(loadAndWait(*browser_, url("/a.html")));
+        // The waits' guard against a lost wake-up of the engine's pump stays armed: should a
+        // later Qt rename or drop the pump's scheduler, this says so. A spare wake-up harms
+        // nothing.
         QVERIFY(EnginePump::nudge());
-        QCOMPARE(browser_->document()->links().size(), 1); // a spare wake-up harms nothing
+        QCOMPARE(browser_->document()->links().size(), 1);
     }
     void pageGoesAway_data()
     {
         QTest::addColumn<QString>("how");
-        for (const char* how :
-             {"browser deleted during a call", "renderer killed during a call", "renderer crashed"})
+        for (const char* how : {"browser deleted during a call", "renderer killed during a call"})
             QTest::newRow(how) << QString(how);
     }
     void pageGoesAway()
     {
         QFETCH(QString, how);
         WebEngineBrowser::setCallTimeoutMs(5000);
-        const bool during = how.endsWith("during a call");
-        QVERIFY(loadAndWait(*browser_, url(during ? "/busy1500.html" : "/a.html")));
+        QVERIFY(loadAndWait(*browser_, url("/busy1500.html")));
         const auto document = browser_->document();
         const ElementId link = document->links().value(0).handle;
         const FrameRef top = browser_->topFrame();
         const qint64 pid = browser_->page()->renderProcessPid();
         QSignalSpy gone(browser_.get(), &Browser::RenderProcessGone);
 
-        if (during) {
-            document->click(link); // the page starts spinning
-            settle(150);
-            QTimer::singleShot(200, this, [&] {
-                if (how.startsWith("browser"))
-                    browser_.reset();
-                else
-                    endProcess(pid);
-            });
-            // Ended by the page's going, not by the time limit.
-            const QString failure = failureOf([&] { document->markup(); });
-            QVERIFY2(!failure.isEmpty() && failure != kNoAnswerInTime, qPrintable(failure));
-        } else {
-            browser_->Navigate("chrome://crash");
-        }
+        document->click(link); // the page starts spinning
+        settle(150);
+        QTimer::singleShot(200, this, [&] {
+            if (how.startsWith("browser"))
+                browser_.reset();
+            else
+                endProcess(pid);
+        });
+        // Ended by the page's going, not by the time limit.
+        const QString failure = failureOf([&] { document->markup(); });
+        QVERIFY2(!failure.isEmpty() && failure != kNoAnswerInTime, qPrintable(failure));
         if (how.startsWith("renderer"))
             QVERIFY(waitUntil([&] { return gone.count() == 1; }));
 
@@ -266,6 +274,54 @@ private Q_SLOTS:
         // identity came in a report too.
         QVERIFY(loadAndWait(*browser_, url("/a.html")));
         QVERIFY(!failureOf([&] { document->images(); }).isEmpty());
+    }
+
+    void reportsWhatTheEngineSends_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("script"); // in the page's world; f is the form (by its id)
+        QTest::addColumn<QString>("fields"); // the frame path, then "name=value;" per field
+        QTest::newRow("second button") << "/form.html"
+                                       << "f.second.click()" << kSent + "second=2;";
+        QTest::newRow("form.submit()") << "/form.html"
+                                       << "f.submit()" << kSent;
+        QTest::newRow("cancelled, then submit()")
+            << "/form.html"
+            << "f.onsubmit = e => e.preventDefault(); f.first.click(); f.submit()" << kSent;
+        QTest::newRow("forged event, then submit()")
+            << "/form.html"
+            << "f.dispatchEvent(new FormDataEvent('formdata', {formData: new FormData()}));"
+               "f.submit()"
+            << kSent;
+        QTest::newRow("in a frame") << "/framed.html"
+                                    << "frames[1].f.first.click()"
+                                    << "1" + kSent + "first=1;";
+    }
+    void reportsWhatTheEngineSends()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, script);
+        QFETCH(QString, fields);
+        server_.clearRequests();
+        QVERIFY(loadAndWait(*browser_, url(page)));
+        QSignalSpy spy(browser_.get(), &Browser::FormSubmitted);
+        browser_->page()->runJavaScript(script);
+        QVERIFY(server_.waitForRequest("/sent", 10000));
+        QVERIFY(waitUntil([&] { return !spy.isEmpty(); }));
+        settle(200); // a second report would be here by now
+        QCOMPARE(spy.size(), 1);
+
+        const auto submission = spy.first().first().value<FormSubmission>();
+        QString got;
+        for (int index : submission.frame.path())
+            got += QString::number(index);
+        for (const auto& [name, value] : submission.fields)
+            got += name + '=' + value + ';';
+        QCOMPARE(got, fields);
+        QCOMPARE(submission.frame.browser(), browser_.get());
+        QCOMPARE(submission.url, url("/form.html"));
+        QCOMPARE(submission.action, url("/sent"));
+        QCOMPARE(submission.target, QStringLiteral("_self"));
     }
 
 private:

@@ -151,10 +151,10 @@ private Q_SLOTS:
             FakeForm& form = hidden ? doc.addForm(QStringLiteral("/elsewhere/x.cgi"), f.mid(1))
                                     : doc.addForm(f.mid(f.startsWith(u'!') ? 1 : 0));
             if (f.startsWith(u'!'))
-                form.addButton(QString());
-            users << form.addText(QStringLiteral("user"));
+                form.add("button", {});
+            users << form.add("text", "user");
             if (hidden)
-                form.addText(QStringLiteral("action"));
+                form.add("text", "action");
         }
         Host host;
         QCOMPARE(FormFiller(host).FillForms(kFillModeWrite, doc, {kPage}, recorded, "user=b"),
@@ -299,8 +299,8 @@ private Q_SLOTS:
         PlaybackDriver driver(host, host.actions());
         auto doc = FakeDocument::create(kLoginPage);
         FakeForm& form = doc->addForm(QStringLiteral("login.cgi"));
-        const ElementId user = form.addText(QStringLiteral("user"));
-        form.addSubmit(QStringLiteral("go"));
+        const ElementId user = form.add("text", "user");
+        form.add("submit", "go", "Submit");
         FakeBrowser browser;
         browser.setDocument(doc);
         driver.PlaybackStep(browser.topFrame(), kLoginPage);

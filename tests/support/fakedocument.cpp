@@ -67,8 +67,8 @@ ElementId FakeDocument::insertElement(ElementId form, const DomElement& element)
 
 ElementId FakeDocument::addImage(const QString& src)
 {
-    images_.append({nextHandle(), src});
-    return images_.last().first;
+    images_.push_back({nextHandle(), src, {}});
+    return images_.back().handle;
 }
 
 ElementId FakeDocument::addLink(const QString& href, const QString& innerHtml)
@@ -195,8 +195,8 @@ QList<DomImage> FakeDocument::images()
 {
     enter(int(DomCall::Images));
     QList<DomImage> result;
-    for (const auto& image : images_)
-        result.append({resolve(image.second)});
+    for (const Link& image : images_)
+        result.append({resolve(image.href)});
     return result;
 }
 
@@ -260,77 +260,68 @@ void FakeDocument::queue(std::function<void()> write)
 
 void FakeDocument::setValue(ElementId element, const QString& value)
 {
-    queue([this, element, value] { applyValue(element, value); });
+    queue([this, element, value] {
+        Node& n = writable(element);
+        if (n.tag == QLatin1String("SELECT")) {
+            // A list's value selects the first option with that value, or none.
+            bool found = false;
+            for (DomOption& option : n.element.options) {
+                option.selected = !found && option.value == value;
+                found = found || option.selected;
+            }
+        } else {
+            n.element.value = value;
+        }
+        log_ << QStringLiteral("value %1=%2").arg(describe(element), value);
+    });
 }
 
 void FakeDocument::setChecked(ElementId element, bool checked)
 {
-    queue([this, element, checked] { applyChecked(element, checked); });
+    queue([this, element, checked] {
+        Node& n = writable(element);
+        // Checking a radio button unchecks the rest of its group (same form, same name).
+        if (checked && isType(n.element, QLatin1String("radio")) && !n.element.name.isEmpty()) {
+            for (Node& other : nodes_) {
+                if (other.form == n.form && other.element.name == n.element.name &&
+                    isType(other.element, QLatin1String("radio")))
+                    other.element.checked = false;
+            }
+        }
+        if (n.tag == QLatin1String("INPUT"))
+            n.element.checked = checked;
+        log_ << QStringLiteral("checked %1=%2").arg(describe(element), checked ? "true" : "false");
+    });
 }
 
 void FakeDocument::setOptionSelected(ElementId select, int optionIndex, bool selected)
 {
-    queue([this, select, optionIndex, selected] { applyOption(select, optionIndex, selected); });
-}
-
-void FakeDocument::applyValue(ElementId element, const QString& value)
-{
-    Node& n = writable(element);
-    if (n.tag == QLatin1String("SELECT")) {
-        // A list's value selects the first option with that value, or none.
-        bool found = false;
-        for (DomOption& option : n.element.options) {
-            option.selected = !found && option.value == value;
-            found = found || option.selected;
+    queue([this, select, optionIndex, selected] {
+        Node& n = writable(select);
+        QList<DomOption>& options = n.element.options;
+        if (n.tag != QLatin1String("SELECT") || optionIndex < 0 || optionIndex >= options.size())
+            fail(QStringLiteral("element %1 has no option %2").arg(select).arg(optionIndex));
+        if (selected && !isType(n.element, QLatin1String("select-multiple"))) {
+            for (DomOption& option : options)
+                option.selected = false;
         }
-    } else {
-        n.element.value = value;
-    }
-    log_ << QStringLiteral("value %1=%2").arg(describe(element), value);
-}
-
-void FakeDocument::applyChecked(ElementId element, bool checked)
-{
-    Node& n = writable(element);
-    // Checking a radio button unchecks the rest of its group (same form, same name).
-    if (checked && isType(n.element, QLatin1String("radio")) && !n.element.name.isEmpty()) {
-        for (Node& other : nodes_) {
-            if (other.form == n.form && other.element.name == n.element.name &&
-                isType(other.element, QLatin1String("radio")))
-                other.element.checked = false;
-        }
-    }
-    if (n.tag == QLatin1String("INPUT"))
-        n.element.checked = checked;
-    log_ << QStringLiteral("checked %1=%2").arg(describe(element), checked ? "true" : "false");
-}
-
-void FakeDocument::applyOption(ElementId select, int optionIndex, bool selected)
-{
-    Node& n = writable(select);
-    QList<DomOption>& options = n.element.options;
-    if (n.tag != QLatin1String("SELECT") || optionIndex < 0 || optionIndex >= options.size())
-        fail(QStringLiteral("element %1 has no option %2").arg(select).arg(optionIndex));
-    if (selected && !isType(n.element, QLatin1String("select-multiple"))) {
-        for (DomOption& option : options)
-            option.selected = false;
-    }
-    options[optionIndex].selected = selected;
-    keepOneSelected(n.element);
-    log_ << QStringLiteral("option %1[%2]=%3")
-                .arg(describe(select))
-                .arg(optionIndex)
-                .arg(selected ? "true" : "false");
+        options[optionIndex].selected = selected;
+        keepOneSelected(n.element);
+        log_ << QStringLiteral("option %1[%2]=%3")
+                    .arg(describe(select))
+                    .arg(optionIndex)
+                    .arg(selected ? "true" : "false");
+    });
 }
 
 void FakeDocument::click(ElementId element)
 {
     enter();
-    const bool known = findNode(element) ||
-                       std::any_of(images_.cbegin(), images_.cend(),
-                                   [&](const auto& image) { return image.first == element; }) ||
-                       std::any_of(links_.cbegin(), links_.cend(),
-                                   [&](const Link& l) { return l.handle == element; });
+    const auto has = [element](const std::vector<Link>& list) {
+        return std::any_of(list.cbegin(), list.cend(),
+                           [element](const Link& l) { return l.handle == element; });
+    };
+    const bool known = findNode(element) || has(images_) || has(links_);
     if (!known || refused_.contains(element))
         fail(QStringLiteral("element %1 cannot be clicked").arg(element));
     log_ << QStringLiteral("click %1").arg(describe(element));

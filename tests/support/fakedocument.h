@@ -112,7 +112,7 @@ private:
         std::shared_ptr<FakeDocument> document;
         bool refused = false;
     };
-    struct Link
+    struct Link // images too, with their src as href
     {
         ElementId handle = 0;
         QString href, innerHtml;
@@ -128,17 +128,13 @@ private:
     QString describe(ElementId handle) const;
     // Writes wait for the next read, click or flush.
     void queue(std::function<void()> write);
-    void applyValue(ElementId element, const QString& value);
-    void applyChecked(ElementId element, bool checked);
-    void applyOption(ElementId select, int optionIndex, bool selected);
 
     QString url_;
     qint64 identity_;
     QString markup_;
     std::vector<std::unique_ptr<FakeForm>> forms_;
     std::vector<Node> nodes_; // document order
-    QList<QPair<ElementId, QString>> images_;
-    std::vector<Link> links_;
+    std::vector<Link> images_, links_;
     std::vector<Frame> frames_;
 
     QStringList log_;

@@ -28,40 +28,14 @@ public:
 
     // Any field; the tag follows the type (select-* SELECT, textarea TEXTAREA, else INPUT).
     ElementId addElement(const DomElement& element);
-    ElementId addText(const QString& name, const QString& value = {})
-    {
-        return add(QStringLiteral("text"), name, value);
-    }
-    ElementId addTextarea(const QString& name, const QString& value = {})
-    {
-        return add(QStringLiteral("textarea"), name, value);
-    }
-    ElementId addCheckbox(const QString& name, const QString& value = QStringLiteral("on"),
-                          bool checked = false)
-    {
-        return add(QStringLiteral("checkbox"), name, value, checked);
-    }
-    ElementId addRadio(const QString& name, const QString& value, bool checked = false)
-    {
-        return add(QStringLiteral("radio"), name, value, checked);
-    }
+    ElementId add(const QString& type, const QString& name, const QString& value = {},
+                  bool checked = false);
     // Options as {text, value[, selected]}. A single-choice list with nothing selected shows
     // its first option selected, as a real one does.
     ElementId addSelect(const QString& name, const QList<DomOption>& options,
                         bool multiple = false);
-    ElementId addSubmit(const QString& name = {}, const QString& value = QStringLiteral("Submit"))
-    {
-        return add(QStringLiteral("submit"), name, value);
-    }
-    ElementId addButton(const QString& name, const QString& value = {})
-    {
-        return add(QStringLiteral("button"), name, value);
-    }
 
 private:
-    ElementId add(const QString& type, const QString& name, const QString& value,
-                  bool checked = false);
-
     FakeDocument* document_;
     ElementId handle_;
     QString action_;

@@ -1,13 +1,12 @@
 #include "fixtureserver.h"
 
-#include "fixtureconnection.h"
-
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QMutexLocker>
 #include <QSslKey>
 #include <QSslServer>
+#include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
 #include <exception>
@@ -27,7 +26,28 @@ QSslConfiguration tlsConfiguration()
     return configuration;
 }
 
+// Origin form "/p?q" or absolute form "http://host/p?q" (as a forward proxy is asked).
+void splitTarget(FixtureRequest& request)
+{
+    QByteArray target = request.target;
+    const qsizetype scheme = target.indexOf("://");
+    if (scheme > 0 && !target.startsWith('/')) {
+        const qsizetype slash = target.indexOf('/', scheme + 3);
+        target = slash < 0 ? QByteArray("/") : target.mid(slash);
+    }
+    const qsizetype question = target.indexOf('?');
+    request.path = QUrl::fromPercentEncoding(question < 0 ? target : target.left(question));
+    request.query = question < 0 ? QString() : QString::fromLatin1(target.mid(question + 1));
+}
+
 } // namespace
+
+struct FixtureServer::Connection
+{
+    QByteArray buffer;
+    bool busy = false; // an answer is delayed or stalled; later requests wait
+    bool closing = false;
+};
 
 FixtureServer::FixtureServer(QObject* parent) : QObject(parent) {}
 
@@ -55,7 +75,7 @@ bool FixtureServer::start(bool tls)
     listener_->moveToThread(thread_.get());
     connect(listener_, &QTcpServer::pendingConnectionAvailable, listener_, [this] {
         while (QTcpSocket* socket = listener_->nextPendingConnection())
-            new FixtureConnection(socket, this, listener_);
+            accept(socket);
     });
     thread_->start();
     quint16 port = 0;
@@ -81,7 +101,7 @@ void FixtureServer::stop()
         listener_,
         [this] {
             listener_->close();
-            qDeleteAll(listener_->findChildren<FixtureConnection*>(Qt::FindDirectChildrenOnly));
+            qDeleteAll(listener_->findChildren<QTcpSocket*>(Qt::FindDirectChildrenOnly));
         },
         Qt::BlockingQueuedConnection);
     thread_->quit();
@@ -177,6 +197,84 @@ FixtureResponse FixtureServer::respond(const FixtureRequest& request) const
     response.headers += route.response.headers;
     response.delayMs = std::max(response.delayMs, route.response.delayMs);
     return response;
+}
+
+void FixtureServer::accept(QTcpSocket* socket)
+{
+    // A child of the listener in the server thread; it goes when the peer does.
+    socket->setParent(listener_);
+    // Without it every answer waits for the peer's delayed ACK (~40 ms).
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    const auto connection = std::make_shared<Connection>();
+    connect(socket, &QTcpSocket::readyRead, socket, [=, this] { read(socket, connection); });
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    if (socket->bytesAvailable() > 0)
+        QTimer::singleShot(0, socket, [=, this] { read(socket, connection); });
+}
+
+// Reads HTTP/1.1 requests (Content-Length bodies, keep-alive, pipelining) and answers them one
+// after another.
+void FixtureServer::read(QTcpSocket* socket, const std::shared_ptr<Connection>& connection)
+{
+    Connection& c = *connection;
+    c.buffer += socket->readAll();
+    while (!c.busy && !c.closing) {
+        const qsizetype end = c.buffer.indexOf("\r\n\r\n");
+        if (end < 0)
+            return;
+        const QList<QByteArray> lines = c.buffer.left(end).split('\n');
+        FixtureRequest request;
+        request.target = lines.first().split(' ').value(1);
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            const qsizetype colon = lines[i].indexOf(':');
+            if (colon > 0)
+                request.headers.append(
+                    {lines[i].left(colon).trimmed(), lines[i].mid(colon + 1).trimmed()});
+        }
+        const qsizetype length = request.header("Content-Length").toLongLong();
+        if (c.buffer.size() < end + 4 + length)
+            return; // the body is still on its way
+        request.body = c.buffer.mid(end + 4, length);
+        c.buffer.remove(0, end + 4 + length);
+        splitTarget(request);
+        const bool keepAlive = !request.header("Connection").toLower().contains("close");
+
+        record(request);
+        const FixtureResponse response = respond(request);
+        if (response.delivery == FixtureResponse::Delivery::Stall) {
+            c.busy = true;
+        } else if (response.delayMs > 0) {
+            c.busy = true;
+            QTimer::singleShot(response.delayMs, socket, [=, this] {
+                connection->busy = false;
+                send(socket, *connection, response, keepAlive);
+                read(socket, connection);
+            });
+        } else {
+            send(socket, c, response, keepAlive);
+        }
+    }
+}
+
+void FixtureServer::send(QTcpSocket* socket, Connection& connection,
+                         const FixtureResponse& response, bool keepAlive)
+{
+    const bool drop = response.delivery == FixtureResponse::Delivery::DropMidway;
+    keepAlive = keepAlive && !drop;
+    // Clients go by the code alone.
+    QByteArray out = "HTTP/1.1 " + QByteArray::number(response.status) + " Fixture\r\n";
+    if (!response.contentType.isEmpty())
+        out += "Content-Type: " + response.contentType + "\r\n";
+    out += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+    out += keepAlive ? "Connection: keep-alive\r\n" : "Connection: close\r\n";
+    for (const auto& [name, value] : response.headers)
+        out += name + ": " + value + "\r\n";
+    out += "\r\n" + (drop ? response.body.left(response.body.size() / 2) : response.body);
+    socket->write(out);
+    if (!keepAlive) {
+        connection.closing = true;
+        socket->disconnectFromHost();
+    }
 }
 
 void FixtureServer::record(const FixtureRequest& request)

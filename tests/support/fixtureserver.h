@@ -14,6 +14,7 @@
 #include <memory>
 
 class QTcpServer;
+class QTcpSocket;
 class QThread;
 
 namespace brackenly {
@@ -112,8 +113,7 @@ Q_SIGNALS:
     void requestReceived(const brackenly::FixtureRequest& request);
 
 private:
-    friend class FixtureConnection;
-
+    struct Connection;
     struct Route
     {
         FixtureResponse response;
@@ -126,12 +126,17 @@ private:
     // The answer for a request, by its path alone; a handler runs outside the lock.
     FixtureResponse respond(const FixtureRequest& request) const;
     void record(const FixtureRequest& request);
+    // Each accepted socket is served in the server thread.
+    void accept(QTcpSocket* socket);
+    void read(QTcpSocket* socket, const std::shared_ptr<Connection>& connection);
+    void send(QTcpSocket* socket, Connection& connection, const FixtureResponse& response,
+              bool keepAlive);
 
     mutable QMutex mutex_;
     QHash<QString, Route> routes_;
     QList<FixtureRequest> requests_;
     std::unique_ptr<QThread> thread_;
-    QTcpServer* listener_ = nullptr; // lives in thread_ with its connections
+    QTcpServer* listener_ = nullptr; // lives in thread_ with its sockets
     quint16 port_ = 0;
     bool tls_ = false;
 };
