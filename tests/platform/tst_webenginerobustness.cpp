@@ -226,11 +226,9 @@ private Q_SLOTS:
             // Asked, the page may have added the late one already.
             QCOMPARE(prefetch ? images : images.mid(0, srcs.size()), srcs);
             QCOMPARE(bytes.size(), images.size());
-            for (int i = 0; i < srcs.size(); ++i) {
+            for (int i = 0; i < srcs.size(); ++i)
                 QCOMPARE(bytes.value(srcs[i]),
                          FixtureResponse::gif(prefix + QString::number(i) + ".gif"));
-                QCOMPARE(server_.requestCount(prefix + QString::number(i) + ".gif"), 1);
-            }
             // Asked again: only what fits the limit on the bytes taken together (one size).
             const qint64 before = browser_->roundTrips();
             const qint64 oneGif = FixtureResponse::gif(prefix + "0.gif").size();
