@@ -69,8 +69,8 @@ const QString kSite = u"http://site.test/"_s;
 
 // What a screen reader hears, read in-process through QAccessible the way the desktop's
 // accessibility bus reads it: one scenario (load a page, save its images through a capture
-// window and a capture pop-up, open a pop-up level window, the dialogs), with the tree of
-// every window taken at each moment, and a table of what must be heard.
+// window and a capture pop-up, the dialogs), with the tree of every window taken at each
+// moment, and a table of what must be heard.
 class tst_Accessibility : public QObject
 {
     Q_OBJECT
@@ -116,10 +116,6 @@ private Q_SLOTS:
         w->cmdSaveImage->click();
         downloader_.onDownload = nullptr;
 
-        main->requestWindow(); // neither blocked nor in a run: a pop-up level window
-        take(u"level"_s);
-        app_->windows().last()->close();
-
         app_->preferences()->show();
         QVERIFY(QTest::qWaitForWindowActive(app_->preferences()));
         take(u"preferences"_s);
@@ -164,7 +160,6 @@ private Q_SLOTS:
         row("capture/frmCapture/CaptureStatus", "StaticText|Saving " + kSite + "next.gif||");
         row("popup/frmPopup/frmPopup", "Window|Capture Popup Image||");
         row("popup/frmPopup/CaptureStatus", "StaticText|Saving " + kSite + "pop.gif||");
-        row("level/frmBrowser/frmBrowser", "Window|Brackenly v1.1 (Popup Window - Level 1)||");
         row("preferences/frmHome/frmHome", "Dialog|User preference setup||");
         row("preferences/frmHome/txtHome",
             "EditableText|Default home page:|" + kBuiltInHomePage + "|");

@@ -16,7 +16,6 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
