@@ -206,26 +206,23 @@ private Q_SLOTS:
                                                      : app_->loadProxyDialog();
             top->show();
         }
-        const auto inside = [top](QWidget* w) {
-            return !w->isVisibleTo(top) ||
-                   top->rect().contains(QRect(w->mapTo(top, QPoint()), w->size()));
+        // Inside the window when shown, and the caption within its room.
+        const auto fits = [top](QWidget* w, const QString& text, int room) {
+            return (!w->isVisibleTo(top) ||
+                    top->rect().contains(QRect(w->mapTo(top, QPoint()), w->size()))) &&
+                   w->fontMetrics().horizontalAdvance(text) <= room;
         };
         for (QPushButton* b : top->findChildren<QPushButton*>()) {
-            QVERIFY2(inside(b), qPrintable(b->text()));
             QStyleOptionButton option;
             option.initFrom(b);
             option.text = b->text();
-            const int room =
-                b->style()->subElementRect(QStyle::SE_PushButtonContents, &option, b).width();
-            QVERIFY2(b->fontMetrics().horizontalAdvance(b->text()) <= room, qPrintable(b->text()));
+            const QRect room =
+                b->style()->subElementRect(QStyle::SE_PushButtonContents, &option, b);
+            QVERIFY2(fits(b, b->text(), room.width()), qPrintable(b->text()));
         }
-        for (QLabel* l : top->findChildren<QLabel*>()) {
-            if (l->objectName().startsWith(QLatin1String("StatusBar1Panel")) || l->text().isEmpty())
-                continue;
-            QVERIFY2(inside(l), qPrintable(l->text()));
-            QVERIFY2(l->fontMetrics().horizontalAdvance(l->text()) <= l->contentsRect().width(),
-                     qPrintable(l->text()));
-        }
+        for (QLabel* l : top->findChildren<QLabel*>())
+            if (!l->objectName().startsWith("StatusBar1Panel"_L1) && !l->text().isEmpty())
+                QVERIFY2(fits(l, l->text(), l->contentsRect().width()), qPrintable(l->text()));
 
         QStringList walked;
         for (QWidget* w = top->nextInFocusChain(); w != top; w = w->nextInFocusChain())

@@ -276,9 +276,9 @@ private Q_SLOTS:
             w->menus()->mnuAutoRecord->trigger();
         auto* browser = qobject_cast<FakeBrowser*>(w->browser());
         const FormSubmission submission{FrameRef(browser, {1}),
-                                        u"http://h/in/Login.asp?x=1"_s,
-                                        u"go.asp"_s,
-                                        u"right"_s,
+                                        "http://h/in/Login.asp?x=1",
+                                        "go.asp",
+                                        "right",
                                         {{"user", "a b"}, {"pass", "p&w"}}};
         Q_EMIT browser->FormSubmitted(submission);
         RecordPanel* records = w->records();
