@@ -16,7 +16,6 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -55,26 +54,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("press");
         QTest::addColumn<QList<PromptAnswer>>("answers");
         QTest::addColumn<QStringList>("questions"); // %1: the folder, %2: the settings file
-        QTest::addColumn<QString>("settingsFile");
-        QTest::addColumn<QString>("status"); // "": not accepted, "before": not told
+        // "": not accepted, "before": not told (the settings file's folder is missing)
+        QTest::addColumn<QString>("status");
         const QString ask = "Directory %1 does not exist, do you want to create it?";
         const QStringList none, failed{ask, "Directory %1 could not be created."};
         const QList<A> noAnswer, yesOk{A::Yes, A::Ok};
-        const QString file = "Quillmark.xml", updated = "Setting is updated";
-        QTest::newRow("existing folder")
-            << "there" << u"OK"_s << noAnswer << none << file << updated;
+        const QString updated = "Setting is updated";
+        QTest::newRow("existing folder") << "there" << u"OK"_s << noAnswer << none << updated;
         QTest::newRow("missing, Yes: created")
-            << "new" << u"OK"_s << QList{A::Yes} << QStringList{ask} << file << updated;
+            << "new" << u"OK"_s << QList{A::Yes} << QStringList{ask} << updated;
         QTest::newRow("missing, No")
-            << "new" << u"OK"_s << QList{A::No} << QStringList{ask} << file << u""_s;
-        QTest::newRow("cannot be created")
-            << "no/such" << u"OK"_s << yesOk << failed << file << u""_s;
-        QTest::newRow("Cancel") << "new" << u"Cancel"_s << noAnswer << none << file << u""_s;
-        QTest::newRow("Escape") << "new" << u"Escape"_s << noAnswer << none << file << u""_s;
+            << "new" << u"OK"_s << QList{A::No} << QStringList{ask} << u""_s;
+        QTest::newRow("cannot be created") << "no/such" << u"OK"_s << yesOk << failed << u""_s;
+        QTest::newRow("Cancel") << "new" << u"Cancel"_s << noAnswer << none << u""_s;
+        QTest::newRow("Escape") << "new" << u"Escape"_s << noAnswer << none << u""_s;
         QTest::newRow("settings cannot be written")
             << "there" << u"OK"_s << QList{A::Ok}
-            << QStringList{"The settings could not be saved to the file %2."}
-            << u"gone/Quillmark.xml"_s << u"before"_s;
+            << QStringList{"The settings could not be saved to the file %2."} << u"before"_s;
     }
     void showPreference()
     {
@@ -82,10 +78,11 @@ private Q_SLOTS:
         QFETCH(QString, press);
         QFETCH(QList<PromptAnswer>, answers);
         QFETCH(QStringList, questions);
-        QFETCH(QString, settingsFile);
         QFETCH(QString, status);
         QTemporaryDir dir;
-        const QString settings = dir.filePath(settingsFile), path = dir.filePath(folder);
+        const QString path = dir.filePath(folder);
+        const QString settings =
+            dir.filePath((status == "before" ? "gone/" : "") + u"Quillmark.xml"_s);
         const bool writable = WriteTextFile(settings, "old"), accepted = !status.isEmpty();
         QVERIFY(QDir(dir.path()).mkdir("there"));
         ScriptedPrompt prompt;
@@ -132,16 +129,13 @@ private Q_SLOTS:
     }
     void menusAtCreation_data()
     {
+        // The items with a state at creation: hidden, or a mark set or clear.
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>(
-            "shown"); // caption, hidden when not shown, [x] or [ ] when a mark
+        QTest::addColumn<QString>("shown"); // caption, " hidden", then " [x]" or " [ ]"
         const auto row = [](const char* name, const char* shown) {
             QTest::newRow(name) << name << shown;
         };
-        row("mnuFile", "File");
         row("mnuProxy", "Proxy hidden");
-        row("mnuHome", "Preference");
-        row("mnuExit", "Exit");
         row("mnuHideRecord", "Hide Permanent/Temporary Record hidden [x]");
         row("mnuAutoHide", "Auto Hide Permanent/Temporary Record hidden [x]");
         row("mnuModernImages", "Modern Image Sources hidden [ ]");
@@ -153,24 +147,13 @@ private Q_SLOTS:
         row("mnuNoFill", "No auto Fill-in Form [ ]");
         row("mnuRecord", "Record hidden");
         row("mnuAutoRecord", "Auto Record Form [ ]");
-        row("mnuSaveImage", "Auto Save Image");
-        row("mnuPopup", "Popup");
         row("mnuBlock", "Block pop-up window [ ]");
-        row("mnuSearch", "Search");
-        row("mnuWebsite", "Go to Website");
-        row("mnuAbout", "About");
     }
     void menusAtCreation()
     {
         QFETCH(QString, name);
         QFETCH(QString, shown);
-        QList<QAction*> found;
-        for (QAction* a : w_->findChildren<QAction*>())
-            if (a->objectName() == name)
-                found.append(a);
-        for (QMenu* m : w_->findChildren<QMenu*>())
-            if (m->objectName() == name && !found.contains(m->menuAction()))
-                found.append(m->menuAction());
+        const QList<QAction*> found = w_->findChildren<QAction*>(name); // menus too
         QCOMPARE(found.size(), 1);
         const QAction* a = found.first();
         QCOMPARE(a->text() + (a->isVisible() ? "" : " hidden") +
@@ -179,167 +162,158 @@ private Q_SLOTS:
                                         : " [ ]"),
                  shown);
     }
-    void browseNavigatesAsTyped()
+    // One page load from the Playback button to its end; Back used while it runs.
+    void aPageLoad_data()
     {
+        QTest::addColumn<QString>("url"); // the address completing; "" for none
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<bool>("saveEnabled");
+        const auto row = [](const char* name, const char* url, const char* end, bool save) {
+            QTest::newRow(name) << QString(url) << QString(end) << save;
+        };
+        row("page", "http://127.0.0.1/a.html", "complete", true);
+        row("blank", "about:blank", "complete", false);
+        row("empty", "", "complete", false);
+        // Not remembered: the next completion of that page plays again.
+        row("playback step fails", "http://127.0.0.1/a.html", "step fails", true);
+        // A dead renderer completes nothing: the dots stop rather than run on for ever.
+        row("renderer gone", "", "renderer gone", false);
+    }
+    void aPageLoad()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, end);
+        QFETCH(bool, saveEnabled);
         FakeBrowser* b = browsers_->browser(0);
+        if (end == "step fails")
+            w_->setPlaybackStep(
+                [](const FrameRef&, const QString&) { throw EngineError(u"refused"_s); });
         w_->LastCompletedUrl = u"http://old/"_s;
+        w_->cmdSaveImage->setEnabled(true);
         w_->txtUrl->setText(u"  example.com/x?q=1 "_s);
         QTest::mouseClick(w_->cmdPlayback, Qt::LeftButton);
         QCOMPARE(b->navigatedUrls(), QStringList{u"  example.com/x?q=1 "_s});
         QVERIFY(b->silent());
         QCOMPARE(w_->gstrCurMode, u"Playback"_s);
         QVERIFY(w_->LastCompletedUrl.isEmpty());
-    }
-    void navigationStatusAndCompletion_data()
-    {
-        QTest::addColumn<QString>("url");
-        QTest::addColumn<bool>("stepFails"); // the playback step throws
-        QTest::addColumn<bool>("saveEnabled");
-        QTest::newRow("page") << "http://127.0.0.1/a.html" << false << true;
-        QTest::newRow("blank") << "about:blank" << false << false;
-        QTest::newRow("empty") << "" << false << false;
-        // Not remembered: the next completion of that page plays again.
-        QTest::newRow("playback step fails") << "http://127.0.0.1/a.html" << true << true;
-    }
-    void navigationStatusAndCompletion()
-    {
-        QFETCH(QString, url);
-        QFETCH(bool, stepFails);
-        QFETCH(bool, saveEnabled);
-        FakeBrowser* b = browsers_->browser(0);
-        w_->LastCompletedUrl = u"http://before/"_s;
-        if (stepFails)
-            w_->setPlaybackStep(
-                [](const FrameRef&, const QString&) { throw EngineError(u"refused"_s); });
-        w_->cmdSaveImage->setEnabled(true);
-        b->beforeNavigate(u"http://h/p"_s);
-        QCOMPARE(w_->statusText(), u"Going to http://h/p..."_s);
+
+        b->beforeNavigate(u"http://h/"_s);
+        QCOMPARE(w_->statusText(), u"Going to http://h/..."_s);
         QVERIFY(!w_->cmdSaveImage->isEnabled());
         QVERIFY(w_->Timer1->isActive());
         QCOMPARE(w_->Timer1->interval(), 1000);
-
-        w_->gbGobackFlag = true;
-        const auto document = std::make_shared<FakeDocument>(url);
-        b->setDocument(document);
-        b->complete({}, url);
-        QVERIFY(!w_->Timer1->isActive());
-        QCOMPARE(w_->statusText(), QString());
-        QCOMPARE(w_->cmdSaveImage->isEnabled(), saveEnabled);
-        QCOMPARE(w_->strLastUrl, url);
-        QCOMPARE(w_->LastCompletedUrl, stepFails ? u"http://before/"_s : url);
-        if (!stepFails)
-            QCOMPARE(w_->LastCompletedBrowser, FrameRef(b, {}, document->identity()));
-        QCOMPARE(w_->gbGobackFlag, stepFails);
-    }
-    void busyDotsTick()
-    {
-        browsers_->browser(0)->beforeNavigate(u"http://h/"_s);
         for (int i = 0; i < 9; ++i)
             w_->Timer1_Timer();
         QCOMPARE(w_->statusText(), u"Going to http://h/"_s + QString(21, '.'));
         w_->Timer1_Timer();
         QCOMPARE(w_->statusText(), u"Going to http://h/."_s);
-        // A dead renderer completes nothing: the dots stop rather than run on for ever.
-        Q_EMIT browsers_->browser(0)->RenderProcessGone();
+
+        b->setBackAvailable(true);
+        QVERIFY(w_->cmdBack->isEnabled() && w_->bBackEnabled);
+        QTest::mouseClick(w_->cmdBack, Qt::LeftButton);
+        QCOMPARE(b->goBackCount(), 1);
+        QVERIFY(w_->gbGobackFlag);
+        b->setBackAvailable(false); // the first window never closes on it
+        QVERIFY(!w_->cmdBack->isEnabled() && !w_->bBackEnabled && w_->isVisible());
+
+        const auto document = std::make_shared<FakeDocument>(url);
+        b->setDocument(document);
+        if (end == "renderer gone")
+            Q_EMIT b->RenderProcessGone();
+        else
+            b->complete({}, url);
         QVERIFY(!w_->Timer1->isActive());
         QCOMPARE(w_->statusText(), QString());
+        QCOMPARE(w_->cmdSaveImage->isEnabled(), saveEnabled);
+        QCOMPARE(w_->strLastUrl, url);
+        const bool remembered = end == "complete";
+        QCOMPARE(w_->LastCompletedUrl, remembered ? url : QString());
+        if (remembered)
+            QCOMPARE(w_->LastCompletedBrowser, FrameRef(b, {}, document->identity()));
+        QCOMPARE(w_->gbGobackFlag, !remembered);
     }
-    void backFollowsHistory_data()
+    // Exit or the close button on the first window (both end the program), or closing a pop-up
+    // level window; with a temporary record the user is asked first.
+    void closingAWindow_data()
     {
-        QTest::addColumn<bool>("popup");
-        QTest::newRow("first window: never closes on it") << false;
-        QTest::newRow("pop-up level window: closes when it runs out") << true;
-    }
-    void backFollowsHistory()
-    {
-        QFETCH(bool, popup);
-        QPointer<frmBrowser> w = popup ? popupOver(w_) : w_;
-        auto* b = qobject_cast<FakeBrowser*>(w->browser());
-        b->setBackAvailable(true);
-        QVERIFY(w->cmdBack->isEnabled() && w->bBackEnabled);
-        QTest::mouseClick(w->cmdBack, Qt::LeftButton);
-        QCOMPARE(b->goBackCount(), 1);
-        QVERIFY(w->gbGobackFlag);
-        b->setBackAvailable(false);
-        QTRY_COMPARE(w.isNull(), popup);
-        QVERIFY(popup || (!w->cmdBack->isEnabled() && !w->bBackEnabled));
-        QVERIFY(w_->isVisible());
-    }
-    void exitAndClosingTheFirstWindow_data()
-    {
-        QTest::addColumn<bool>("viaClose"); // the window's close button rather than Exit
-        QTest::addColumn<bool>("temporary");
+        QTest::addColumn<QString>("how");    // "Exit", "close" or "pop-up"
+        QTest::addColumn<bool>("temporary"); // Auto Record Form marked
         QTest::addColumn<PromptAnswer>("answer");
-        QTest::addColumn<bool>("ends");
-        QTest::newRow("Exit, nothing to lose") << false << false << PromptAnswer::Ok << true;
-        QTest::newRow("Exit, No") << false << true << PromptAnswer::No << false;
-        QTest::newRow("close, nothing to lose") << true << false << PromptAnswer::Ok << true;
-        QTest::newRow("close, No") << true << true << PromptAnswer::No << false;
-        QTest::newRow("close, Yes") << true << true << PromptAnswer::Yes << true;
+        const auto row = [](const char* name, const char* how, bool temporary, PromptAnswer a) {
+            QTest::newRow(name) << QString(how) << temporary << a;
+        };
+        row("Exit, nothing to lose", "Exit", false, PromptAnswer::Ok);
+        row("Exit, No", "Exit", true, PromptAnswer::No);
+        row("close, nothing to lose", "close", false, PromptAnswer::Ok);
+        row("close, No", "close", true, PromptAnswer::No);
+        row("close, Yes", "close", true, PromptAnswer::Yes);
+        row("pop-up, nothing to lose: the opener is not reloaded", "pop-up", false,
+            PromptAnswer::Ok);
+        row("pop-up, No: it stays open", "pop-up", true, PromptAnswer::No);
+        row("pop-up, Yes: the opener reloads the records", "pop-up", true, PromptAnswer::Yes);
     }
-    void exitAndClosingTheFirstWindow()
+    void closingAWindow()
     {
-        QFETCH(bool, viaClose);
+        QFETCH(QString, how);
         QFETCH(bool, temporary);
         QFETCH(PromptAnswer, answer);
-        QFETCH(bool, ends);
+        const bool popup = how == "pop-up", closes = answer != PromptAnswer::No;
         int proxySteps = 0;
         app_->exitProxyStep = [&proxySteps](frmBrowser*) { ++proxySteps; };
+        RecordPanel* opener = w_->records();
+        QPointer<frmBrowser> w = w_;
+        if (popup) {
+            AddRecord(*opener->ListView1, {"Form", "o", "http://o/", "", "", "", ""},
+                      opener->counters);
+            w = popupOver(w_);
+            // Saved meanwhile: only a reload shows it.
+            const Record saved{"Form", "s", "http://s/", "", "", "", ""};
+            QVERIFY(WriteTextFile(SessionFilePath(w->records()->gstrSessionPath, saved.Url),
+                                  BuildRecordXml(saved)));
+        }
+        // Recorded only while Auto Record Form is marked.
+        if (temporary)
+            w->menus()->mnuAutoRecord->trigger();
+        auto* browser = qobject_cast<FakeBrowser*>(w->browser());
+        const FormSubmission submission{FrameRef(browser, {1}),
+                                        "http://h/in/Login.asp?x=1",
+                                        "go.asp",
+                                        "right",
+                                        {{"user", "a b"}, {"pass", "p&w"}}};
+        Q_EMIT browser->FormSubmitted(submission);
+        RecordPanel* records = w->records();
+        QCOMPARE(records->ListView1->topLevelItemCount(), temporary ? 1 : 0);
+        QCOMPARE(records->counters.gbRecordChanged, temporary);
         if (temporary) {
-            w_->menus()->mnuAutoRecord->trigger();
-            Q_EMIT w_->browser()->FormSubmitted(
-                {w_->browser()->topFrame(), "http://h/", "go", {}, {}});
+            Record record;
+            ReadRecordItem(records->ListView1->topLevelItem(0), record);
+            QCOMPARE(record, (Record{"Form", u"*sysgen*"_s, submission.url, "go.asp",
+                                     "user=a+b&pass=p%26w", "", "right"}));
+            QCOMPARE(RecordList::itemKey(records->ListView1->topLevelItem(0)),
+                     "http://h/in/login.asp");
             prompt_->answer(answer);
         }
-        if (viaClose)
-            w_->close();
-        else
+        if (how == "Exit")
             w_->mnuExit_Click();
-        QCOMPARE(proxySteps, 1);
-        QCOMPARE(prompt_->texts(), temporary
-                                       ? QStringList{"You have temporary record not saved as "
-                                                     "permanent yet, do you really want to exit?"}
-                                       : QStringList());
-        QCOMPARE(app_->isEnding(), ends);
-        QCOMPARE(w_->isVisible(), !ends);
-    }
-    void closingAPopup_data()
-    {
-        QTest::addColumn<bool>("temporary"); // the pop-up holds a temporary record
-        QTest::addColumn<PromptAnswer>("answer");
-        QTest::newRow("nothing to lose: closes, the opener is not reloaded")
-            << false << PromptAnswer::Ok;
-        QTest::newRow("No: it stays open") << true << PromptAnswer::No;
-        QTest::newRow("Yes: it closes, the opener reloads the records")
-            << true << PromptAnswer::Yes;
-    }
-    void closingAPopup()
-    {
-        QFETCH(bool, temporary);
-        QFETCH(PromptAnswer, answer);
-        RecordPanel* opener = w_->records();
-        AddRecord(*opener->ListView1, {"Form", "o", "http://o/", "", "", "", ""}, opener->counters);
-        QPointer<frmBrowser> popup = popupOver(w_);
-        RecordPanel* r = popup->records();
-        if (temporary)
-            AddRecord(*r->ListView1, {"Form", "*sysgen*", "http://p/", "", "", "", ""},
-                      r->counters);
-        // Saved meanwhile: only a reload shows it.
-        const Record saved{"Form", "s", "http://s/", "", "", "", ""};
-        QVERIFY(
-            WriteTextFile(SessionFilePath(r->gstrSessionPath, saved.Url), BuildRecordXml(saved)));
-        prompt_->answer(answer);
-        popup->close();
+        else
+            w->close();
 
+        QCOMPARE(proxySteps, popup ? 0 : 1);
         QCOMPARE(prompt_->texts(),
-                 temporary ? QStringList{"You have temporary record not saved as permanent yet, "
-                                         "do you really want to close this window?"}
-                           : QStringList());
-        const bool closed = answer != PromptAnswer::No;
-        QTRY_COMPARE(popup.isNull(), closed);
-        QCOMPARE(w_->isVisible(), closed);
-        QCOMPARE(opener->lvwPermanent->topLevelItemCount(), closed && temporary ? 1 : 0);
-        QCOMPARE(opener->ListView1->topLevelItemCount(), 1); // the opener's own, kept
+                 !temporary ? QStringList()
+                 : popup    ? QStringList{"You have temporary record not saved as permanent yet, "
+                                          "do you really want to close this window?"}
+                            : QStringList{"You have temporary record not saved as permanent yet, "
+                                          "do you really want to exit?"});
+        if (popup) {
+            QTRY_COMPARE(w.isNull(), closes);
+            QCOMPARE(w_->isVisible(), closes);
+            QCOMPARE(opener->lvwPermanent->topLevelItemCount(), closes && temporary ? 1 : 0);
+            QCOMPARE(opener->ListView1->topLevelItemCount(), 1); // the opener's own, kept
+        } else {
+            QCOMPARE(app_->isEnding(), closes);
+            QCOMPARE(w_->isVisible(), !closes);
+        }
     }
     void layoutReachesTheWidgets()
     {
@@ -394,7 +368,11 @@ private Q_SLOTS:
         QCOMPARE(w2->statusPanel(3)->text(), u"2 Pop-up is blocked"_s);
         QVERIFY(!w1->menus()->mnuBlock->isChecked()); // each window has its own mark
 
-        w2->close();
+        // Back closes a pop-up level window once its own history runs out.
+        b2->setBackAvailable(true);
+        QTest::mouseClick(w2->cmdBack, Qt::LeftButton);
+        QCOMPARE(b2->goBackCount(), 1);
+        b2->setBackAvailable(false);
         QTRY_VERIFY(w2.isNull());
         QVERIFY(w1->isVisible());
         for (QAction* a : {p->mnuPromptFill, p->mnuAutoClick})
@@ -407,30 +385,6 @@ private Q_SLOTS:
         QVERIFY(m->mnuPromptFill->isChecked() && m->mnuAutoClick->isChecked());
         QVERIFY(!m->mnuAutoRecord->isChecked());
         QVERIFY(m->mnuMaxScreen->isChecked()); // not handed back
-    }
-    void recordsSubmissionsWhileMarked()
-    {
-        auto* browser = qobject_cast<FakeBrowser*>(w_->browser());
-        QVERIFY(browser);
-        const FormSubmission submission{FrameRef(browser, {1}),
-                                        u"http://h/in/Login.asp?x=1"_s,
-                                        u"go.asp"_s,
-                                        u"right"_s,
-                                        {{"user", "a b"}, {"pass", "p&w"}}};
-        RecordPanel* records = w_->records();
-        Q_EMIT browser->FormSubmitted(submission);
-        QCOMPARE(records->ListView1->topLevelItemCount(), 0);
-        QVERIFY(!records->counters.gbRecordChanged);
-
-        w_->menus()->mnuAutoRecord->trigger();
-        Q_EMIT browser->FormSubmitted(submission);
-        QCOMPARE(records->ListView1->topLevelItemCount(), 1);
-        QVERIFY(records->counters.gbRecordChanged);
-        Record record;
-        ReadRecordItem(records->ListView1->topLevelItem(0), record);
-        QCOMPARE(record, (Record{"Form", u"*sysgen*"_s, submission.url, "go.asp",
-                                 "user=a+b&pass=p%26w", "", "right"}));
-        QCOMPARE(RecordList::itemKey(records->ListView1->topLevelItem(0)), "http://h/in/login.asp");
     }
 
 private:
