@@ -134,7 +134,7 @@ struct HarvestRig
     }
     void loadLater(QPointer<FakeBrowser> b, const QString& url)
     {
-        QTimer::singleShot(0, [this, b, url] {
+        QTimer::singleShot(loadDelayMs.value(url), [this, b, url] {
             if (!b || !pages.contains(url))
                 return;
             b->load(pages[url]());
@@ -181,6 +181,7 @@ struct HarvestRig
 
     QTemporaryDir dir, levelDir;
     QHash<QString, std::function<std::shared_ptr<FakeDocument>()>> pages;
+    QHash<QString, int> loadDelayMs;              // of a page, after the Navigate
     QStringList navigations;                      // of the capture window's browser
     int timeOuts = 0;                             // waits ended by Timer3
     std::function<void(const QString&)> onLoaded; // after a page loaded in a made browser
