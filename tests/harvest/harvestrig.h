@@ -69,7 +69,7 @@ private:
     RigWindow* first_;
 };
 
-// Stores the address as the file's content; never over an existing file.
+// Stores the address as the file's content; never over an existing file, nor once aborted.
 struct RecordingDownloader : ImageDownloader
 {
     bool download(const QString& src, const QString& path, Browser*) override
@@ -78,8 +78,10 @@ struct RecordingDownloader : ImageDownloader
         if (onDownload)
             onDownload(src);
         QFile file(path);
-        return file.open(QIODevice::WriteOnly | QIODevice::NewOnly) && file.write(src.toUtf8()) > 0;
+        return !aborted.contains(path) && file.open(QIODevice::WriteOnly | QIODevice::NewOnly) &&
+               file.write(src.toUtf8()) > 0;
     }
+    void abort(const QString& path) override { aborted << path; }
     // Holds nothing, but needs nothing from the page either unless told so.
     bool prepare(const QStringList& srcs, Browser*) override
     {
@@ -87,7 +89,7 @@ struct RecordingDownloader : ImageDownloader
             onPrepare(srcs);
         return !needsPage;
     }
-    QStringList sources;
+    QStringList sources, aborted;
     std::function<void(const QString&)> onDownload;
     std::function<void(const QStringList&)> onPrepare;
     bool needsPage = false;

@@ -138,35 +138,25 @@ private Q_SLOTS:
         QFETCH(int, startMs);
         QFETCH(int, clickMs);
         QFETCH(bool, stops);
-        // Holds each download until it is aborted or let go (or 5 s pass).
-        struct StallingDownloader : RecordingDownloader
-        {
-            bool download(const QString& src, const QString& path, Browser* page) override
-            {
-                return QTest::qWaitFor([&] { return letGo || aborted.contains(path); }, 5000) &&
-                       !aborted.contains(path) && RecordingDownloader::download(src, path, page);
-            }
-            void abort(const QString& path) override { aborted << path; }
-            QStringList aborted;
-            bool letGo = false;
-        } downloader;
         HarvestRig rig;
-        rig.services.downloader = &downloader;
-        auto* harvester = new ImageHarvester(&rig.host, rig.services, rig.host.window());
         qint64 now = startMs;
-        harvester->setClock([&now] { return now; });
+        rig.harvester->setClock([&now] { return now; });
         rig.showLinks({"after"})->addImage("big.jpg");
+        bool letGo = false; // each download waits until it is aborted or let go
+        rig.downloader.onDownload = [&](const QString&) {
+            QVERIFY(QTest::qWaitFor([&] { return letGo || !rig.downloader.aborted.isEmpty(); }));
+        };
         QString caption;
         QTimer::singleShot(20, [&] {
             now = clickMs;
-            harvester->mnuSaveImage_Click();
+            rig.harvester->mnuSaveImage_Click();
             caption = rig.host.caption;
-            downloader.letGo = true; // an ignored click's download goes on
+            letGo = true; // an ignored click's download goes on
         });
-        harvester->mnuSaveImage_Click();
+        rig.click();
         QCOMPARE(caption, stops ? u"S A V E    I M A G E"_s : u"S A V I N G    I M A G E ....."_s);
         // A stop aborts the download under way, not once it gave up.
-        QCOMPARE(downloader.aborted,
+        QCOMPARE(rig.downloader.aborted,
                  stops ? QStringList{rig.dir.filePath("big.jpg")} : QStringList());
         QCOMPARE(rig.files(), stops ? QStringList() : QStringList({"after.jpg", "big.jpg"}));
         QCOMPARE(rig.navigations.size(), stops ? 0 : 1);
@@ -316,8 +306,7 @@ private Q_SLOTS:
         QFETCH(qint64, bytes);
         QFETCH(QStringList, saved);
         HarvestRig rig;
-        ScriptedPrompt& prompt = rig.host.prompts;
-        prompt.setDefaultAnswer(PromptAnswer::Ok);
+        rig.host.prompts.setDefaultAnswer(PromptAnswer::Ok);
         Services services = rig.services;
         services.runFileBudget = files;
         services.runByteBudget = bytes;
@@ -329,7 +318,7 @@ private Q_SLOTS:
         doc->addImage("b.jpg");
         harvester->mnuSaveImage_Click();
         QCOMPARE(rig.files(), saved);
-        QCOMPARE(prompt.texts().size(), 1); // once, after the run has ended
+        QCOMPARE(rig.host.prompts.texts().size(), 1); // once, after the run has ended
         QCOMPARE(rig.host.caption, QString("S A V E    I M A G E"));
         QVERIFY(!rig.host.state.SavingImages);
     }
