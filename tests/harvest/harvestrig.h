@@ -21,9 +21,8 @@
 
 namespace brackenly {
 
-// A main window as the harvest sees it: plain fields and real status panels. A window
-// made with a first window is a pop-up level window over it; the capture windows of its
-// runs report to that first window.
+// A main window as the harvest sees it: plain fields, real status panels. One made over a
+// first window is a pop-up level window; its runs' capture windows report to the first.
 class RigWindow : public HarvestHost
 {
 public:
@@ -95,9 +94,8 @@ struct RecordingDownloader : ImageDownloader
     bool needsPage = false;
 };
 
-// One window's harvest on the engine double; browsers made for it load the pages added
-// here a moment after a Navigate, like the real engine. The run's window is the first
-// window, or a pop-up level window over it (with a folder of its own).
+// One window's harvest on the engine double; its browsers load the added pages a moment after
+// a Navigate, as the real engine does. It runs in the first window or a level window over it.
 struct HarvestRig
 {
     explicit HarvestRig(int timeOutMs = 5000, bool inLevelWindow = false)
