@@ -112,8 +112,8 @@ private Q_SLOTS:
     }
     void modernImages_data()
     {
-        // Sources of one kind (loaded pictures of one size), in document order, read against
-        // the base http://h/d/p.html.
+        // Sources of one kind (loaded pictures of one size) in document order, against the base
+        // http://h/d/p.html. No placeholder or repeat comes out: the fuzz target's.
         QTest::addColumn<int>("kind");
         QTest::addColumn<QStringList>("values");
         QTest::addColumn<QSize>("size");
@@ -123,9 +123,6 @@ private Q_SLOTS:
                             const QStringList& saved, QSize size = {0, 0}) {
             QTest::newRow(name) << int(kind) << values << size << saved;
         };
-        row("img src, once; placeholders out", Kind::Src,
-            {"http://h/a.jpg", "", "data:image/gif;base64,R0lGOD", "http://h/a.jpg"},
-            {"http://h/a.jpg"});
         row("1x1 picture", Kind::Src, {"http://h/1.gif"}, {}, {1, 1});
         row("1x2 picture", Kind::Src, {"http://h/2.gif"}, {"http://h/2.gif"}, {1, 2});
         row("widest", Kind::Srcset, {"s.jpg 300w, l.jpg 1200w 9h, m.jpg 600w"},
