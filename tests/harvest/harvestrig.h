@@ -21,9 +21,8 @@
 
 namespace brackenly {
 
-// A main window as the harvest sees it: plain fields and real status panels. A window
-// made with a first window is a pop-up level window over it; the capture windows of its
-// runs report to that first window.
+// A main window as the harvest sees it: plain fields, real status panels. One made over a
+// first window is a pop-up level window; its runs' capture windows report to the first.
 class RigWindow : public HarvestHost
 {
 public:
@@ -69,7 +68,7 @@ private:
     RigWindow* first_;
 };
 
-// Stores the address as the file's content; never over an existing file.
+// Stores the address as the file's content; never over an existing file, nor once aborted.
 struct RecordingDownloader : ImageDownloader
 {
     bool download(const QString& src, const QString& path, Browser*) override
@@ -78,8 +77,10 @@ struct RecordingDownloader : ImageDownloader
         if (onDownload)
             onDownload(src);
         QFile file(path);
-        return file.open(QIODevice::WriteOnly | QIODevice::NewOnly) && file.write(src.toUtf8()) > 0;
+        return !aborted.contains(path) && file.open(QIODevice::WriteOnly | QIODevice::NewOnly) &&
+               file.write(src.toUtf8()) > 0;
     }
+    void abort(const QString& path) override { aborted << path; }
     // Holds nothing, but needs nothing from the page either unless told so.
     bool prepare(const QStringList& srcs, Browser*) override
     {
@@ -87,15 +88,14 @@ struct RecordingDownloader : ImageDownloader
             onPrepare(srcs);
         return !needsPage;
     }
-    QStringList sources;
+    QStringList sources, aborted;
     std::function<void(const QString&)> onDownload;
     std::function<void(const QStringList&)> onPrepare;
     bool needsPage = false;
 };
 
-// One window's harvest on the engine double; browsers made for it load the pages added
-// here a moment after a Navigate, like the real engine. The run's window is the first
-// window, or a pop-up level window over it (with a folder of its own).
+// One window's harvest on the engine double; its browsers load the added pages a moment after
+// a Navigate, as the real engine does. It runs in the first window or a level window over it.
 struct HarvestRig
 {
     explicit HarvestRig(int timeOutMs = 5000, bool inLevelWindow = false)
@@ -134,7 +134,7 @@ struct HarvestRig
     }
     void loadLater(QPointer<FakeBrowser> b, const QString& url)
     {
-        QTimer::singleShot(0, [this, b, url] {
+        QTimer::singleShot(loadDelayMs.value(url), [this, b, url] {
             if (!b || !pages.contains(url))
                 return;
             b->load(pages[url]());
@@ -181,6 +181,7 @@ struct HarvestRig
 
     QTemporaryDir dir, levelDir;
     QHash<QString, std::function<std::shared_ptr<FakeDocument>()>> pages;
+    QHash<QString, int> loadDelayMs;              // of a page, after the Navigate
     QStringList navigations;                      // of the capture window's browser
     int timeOuts = 0;                             // waits ended by Timer3
     std::function<void(const QString&)> onLoaded; // after a page loaded in a made browser

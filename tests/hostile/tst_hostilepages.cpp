@@ -1,10 +1,7 @@
-// Hostile pages on the real engine: renderers that die during an image-saving run or a fill,
-// and a pop-up storm. What was under way ends, the window goes on browsing, and files appear
-// in the image folder only. (Huge pages, replaced built-ins, hung pages and images dropped
-// halfway are the platform suites'.) And session and image folders that refuse files (a full
-// disk): the user is told, nothing on disk changes, and the same action succeeds once the
-// folder takes files again. (The settings go through the same writer as the sessions; a
-// folder that cannot be opened for writing ends in the same message.)
+// Hostile pages on the real engine (renderers dying during a run or a fill, a pop-up storm) and
+// folders refusing files as a full disk does: what was under way ends, the user is told, files
+// appear in the image folder only, and the window goes on. (Huge, hung and half-loaded pages
+// are the platform suites'; the settings share the sessions' writer.)
 
 #include "browserapp.h"
 #include "endprocess.h"
@@ -111,21 +108,20 @@ private Q_SLOTS:
     void rendererDies_data()
     {
         QTest::addColumn<QString>("page");
-        QTest::addColumn<QStringList>("files");   // the names expected
-        QTest::addColumn<QStringList>("mayLack"); // of those, the ones that may be missing
+        QTest::addColumn<QStringList>("sure"); // saved images, by name
+        QTest::addColumn<QStringList>("may");  // and those that may be
         // The renderer dies before the third image: the two before it are in; the page's links
         // are gone with it.
         QTest::newRow("during a run")
-            << "/crash/index.html"
-            << QStringList{"c0.gif", "c1.gif", "c2.gif", "c3.gif", "c4.gif", "c5.gif", "n.gif"}
+            << "/crash/index.html" << QStringList{"c0.gif", "c1.gif"}
             << QStringList{"c2.gif", "c3.gif", "c4.gif", "c5.gif", "n.gif"};
         QTest::newRow("during a fill") << "/fill/form.html" << QStringList() << QStringList();
     }
     void rendererDies()
     {
         QFETCH(QString, page);
-        QFETCH(QStringList, files);
-        QFETCH(QStringList, mayLack);
+        QFETCH(QStringList, sure);
+        QFETCH(QStringList, may);
         const bool fill = page.startsWith("/fill/");
 
         QTemporaryDir dir;
@@ -186,13 +182,10 @@ private Q_SLOTS:
                  fill ? QStringList{"form.xml"} : QStringList{});
         const QStringList saved = QDir(images).entryList(
             QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-        QStringList missing = files;
-        for (const QString& name : saved)
-            QVERIFY2(missing.removeOne(name), qPrintable("unexpected " + name));
-        for (const QString& name : mayLack)
-            missing.removeOne(name);
-        QVERIFY2(missing.isEmpty(), qPrintable("missing " + missing.join(' ')));
+        for (const QString& name : sure)
+            QVERIFY2(saved.contains(name), qPrintable("missing " + name));
         for (const QString& name : saved) {
+            QVERIFY2(sure.contains(name) || may.contains(name), qPrintable("unexpected " + name));
             QFile file(images + '/' + name);
             QVERIFY(file.open(QIODevice::ReadOnly));
             const QByteArray bytes = file.readAll(); // whole images only: header to trailer
@@ -251,7 +244,6 @@ private Q_SLOTS:
                         .downloader = &downloader,
                         .programFolder = dir.path()});
         frmBrowser* w = app.startFirstWindow();
-        QCOMPARE(w->gstrSaveFolder, imageFolder);
 
         RecordPanel* panel = w->records();
         if (images) {
