@@ -17,11 +17,6 @@ qint64 nextHandle()
     return next++;
 }
 
-bool isType(const DomElement& element, QLatin1String type)
-{
-    return element.type.compare(type, Qt::CaseInsensitive) == 0;
-}
-
 [[noreturn]] void fail(const QString& what)
 {
     throw EngineError(QStringLiteral("fake document: ") + what);
@@ -206,9 +201,7 @@ DomList<DomForm> FakeDocument::forms()
                 continue;
             // A field named "action" hides the attribute of a real form.
             shadowed = shadowed || n.element.name == QLatin1String("action");
-            // A real form's elements leave image inputs out.
-            if (!isType(n.element, QLatin1String("image")))
-                form.elements.append(view(n));
+            form.elements.append(view(n));
         }
         if (shadowed)
             form.action = QStringLiteral("[object]");
