@@ -5,7 +5,6 @@
 
 #include <QTest>
 #include <QTimer>
-#include <QWidget>
 
 using namespace brackenly;
 using A = PromptAnswer;

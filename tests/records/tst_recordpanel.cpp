@@ -124,7 +124,8 @@ private Q_SLOTS:
         QCOMPARE(host_->txtImageFolder, saveFolder);
         QCOMPARE(host_->txtHome, settingsType.isEmpty() ? u"built-in"_s : u"http://h/"_s);
         QCOMPARE(QFileInfo(saveFolder).isDir(), folder.isEmpty()); // only the default is made
-        panel_->CallLoadPermanentRecord();                         // each load flips the direction
+
+        panel_->CallLoadPermanentRecord(); // each load flips the direction
         QCOMPARE(column(panel_->lvwPermanent),
                  (QStringList{"upper", "lower", "hidden", "bom", ""}));
         panel_->lvwPermanent_ColumnClick(3); // by Url, ascending again
