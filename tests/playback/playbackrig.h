@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fillhost.h"
 #include "playbackdriver.h"
 #include "playbackhost.h"
 #include "scriptedprompt.h"
@@ -11,8 +12,8 @@
 namespace brackenly {
 
 // A main window's part in playback; its "Playback" marks as "prompt manual auto nofill",
-// e.g. "1010".
-struct PlaybackRig : PlaybackHost
+// e.g. "1010". A fill it hosts itself always has Auto Click checked.
+struct PlaybackRig : PlaybackHost, FillHost
 {
     QWidget* window() override { return &win; }
     Prompt& prompt() override { return scripted; }
@@ -22,7 +23,8 @@ struct PlaybackRig : PlaybackHost
     Record permanentRecord(int index) override { return records.at(index); }
     std::optional<Record> selectedRecord() override { return selected; }
     void goTo(const QString& url) override { wentTo << url; }
-    void setStatusText(const QString&) override {}
+    bool autoClickChecked() override { return true; }
+    void setStatusText(const QString& text) override { status << text; }
 
     FillModeActions actions() { return {&items[0], &items[1], &items[2], &items[3]}; }
     void setMarks(const QString& text)
@@ -39,7 +41,7 @@ struct PlaybackRig : PlaybackHost
     QString lastUrl;
     QList<Record> records;
     std::optional<Record> selected;
-    QStringList wentTo;
+    QStringList wentTo, status;
     QWidget win;
 };
 

@@ -48,14 +48,9 @@ void FakeBrowser::setDocument(std::shared_ptr<FakeDocument> document)
 
 void FakeBrowser::complete(const QList<int>& path, const QString& url)
 {
-    qint64 identity = 0;
-    try {
-        identity = std::static_pointer_cast<FakeDocument>(documentAt(path))->identity();
-    } catch (const EngineError&) {
-        // A refused frame completes too; its browser object reaches nothing anyway.
-    }
-    Q_EMIT DocumentComplete(FrameRef(this, path, identity),
-                            url.isEmpty() && document_ ? document_->url_ : url);
+    const auto document = std::static_pointer_cast<FakeDocument>(documentAt(path));
+    Q_EMIT DocumentComplete(FrameRef(this, path, document->identity()),
+                            url.isEmpty() ? document_->url_ : url);
 }
 
 void FakeBrowser::completeAll()

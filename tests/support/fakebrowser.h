@@ -48,8 +48,8 @@ public:
     // ---- driving it
     // Shows the document; the one shown before is gone, as after a navigation.
     void setDocument(std::shared_ptr<FakeDocument> document);
-    // DocumentComplete for one frame, tied to the document now at its path; an empty url
-    // takes the top document's address.
+    // DocumentComplete for one frame, tied to the document now at its path (raises as
+    // documentAt does); an empty url takes the top document's address.
     void complete(const QList<int>& path, const QString& url = {});
     // DocumentComplete for every frame, depth-first with children before their parent,
     // then for the top document, as the real engine reports a load.

@@ -14,7 +14,14 @@ namespace brackenly {
 class FakeBrowserFactory : public BrowserFactory
 {
 public:
-    Browser* create(QWidget* parent) override;
+    Browser* create(QWidget* parent) override
+    {
+        auto* browser = new FakeBrowser(parent);
+        browsers_.append(browser);
+        if (onCreate)
+            onCreate(browser);
+        return browser;
+    }
 
     FakeBrowser* browser(int index) const { return browsers_.value(index).data(); }
     FakeBrowser* last() const { return browsers_.isEmpty() ? nullptr : browsers_.last().data(); }

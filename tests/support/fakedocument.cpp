@@ -10,21 +10,11 @@ namespace brackenly {
 
 namespace {
 
-ElementId nextHandle()
-{
-    static std::atomic<ElementId> next{1000};
-    return next++;
-}
-
-qint64 nextIdentity()
+// Element handles and document identities alike: unique across all FakeDocuments.
+qint64 nextHandle()
 {
     static std::atomic<qint64> next{1};
     return next++;
-}
-
-bool isType(const DomElement& element, QLatin1String type)
-{
-    return element.type.compare(type, Qt::CaseInsensitive) == 0;
 }
 
 [[noreturn]] void fail(const QString& what)
@@ -32,18 +22,14 @@ bool isType(const DomElement& element, QLatin1String type)
     throw EngineError(QStringLiteral("fake document: ") + what);
 }
 
-// A single-choice list always shows one option selected: the first one when none is.
-void keepOneSelected(DomElement& select)
-{
-    if (isType(select, QLatin1String("select-one")) && !select.options.isEmpty() &&
-        std::none_of(select.options.cbegin(), select.options.cend(),
-                     [](const DomOption& o) { return o.selected; }))
-        select.options.first().selected = true;
-}
-
 } // namespace
 
-FakeDocument::FakeDocument(const QString& url) : url_(url), identity_(nextIdentity()) {}
+ElementId FakeForm::addElement(const DomElement& element)
+{
+    return document_->insertElement(handle, element);
+}
+
+FakeDocument::FakeDocument(const QString& url) : url_(url), identity_(nextHandle()) {}
 
 FakeForm& FakeDocument::addForm(const QString& action, const QString& id)
 {
@@ -61,7 +47,6 @@ ElementId FakeDocument::insertElement(ElementId form, const DomElement& element)
         tag = QStringLiteral("TEXTAREA");
     nodes_.push_back({form, tag, element});
     nodes_.back().element.handle = nextHandle();
-    keepOneSelected(nodes_.back().element);
     return nodes_.back().element.handle;
 }
 
@@ -83,10 +68,10 @@ std::shared_ptr<FakeDocument> FakeDocument::addFrame(const QString& url, bool re
     return frames_.back().document;
 }
 
-ElementId FakeDocument::find(const QString& name, int nth) const
+ElementId FakeDocument::find(const QString& name) const
 {
     for (const Node& n : nodes_) {
-        if (n.element.name == name && nth-- == 0)
+        if (n.element.name == name)
             return n.element.handle;
     }
     return 0;
@@ -150,11 +135,6 @@ DomElement FakeDocument::view(const Node& n) const
 {
     DomElement element = n.element;
     element.src = resolve(element.src);
-    if (n.tag == QLatin1String("SELECT")) {
-        const auto selected = std::find_if(element.options.cbegin(), element.options.cend(),
-                                           [](const DomOption& o) { return o.selected; });
-        element.value = selected == element.options.cend() ? QString() : selected->value;
-    }
     return element;
 }
 
@@ -214,21 +194,19 @@ DomList<DomForm> FakeDocument::forms()
     enter();
     DomList<DomForm> result{url_, {}};
     for (const auto& f : forms_) {
-        DomForm form{f->handle(), {}, f->id(), {}, {}};
+        DomForm form{f->handle, {}, f->id, {}, {}};
         bool shadowed = false;
         for (const Node& n : nodes_) {
             if (n.form != form.handle)
                 continue;
             // A field named "action" hides the attribute of a real form.
             shadowed = shadowed || n.element.name == QLatin1String("action");
-            // A real form's elements leave image inputs out.
-            if (!isType(n.element, QLatin1String("image")))
-                form.elements.append(view(n));
+            form.elements.append(view(n));
         }
         if (shadowed)
             form.action = QStringLiteral("[object]");
         else
-            form.action = f->action().isEmpty() ? url_ : resolve(f->action());
+            form.action = f->action.isEmpty() ? url_ : resolve(f->action);
         result.items.append(form);
     }
     return result;
@@ -261,17 +239,7 @@ void FakeDocument::queue(std::function<void()> write)
 void FakeDocument::setValue(ElementId element, const QString& value)
 {
     queue([this, element, value] {
-        Node& n = writable(element);
-        if (n.tag == QLatin1String("SELECT")) {
-            // A list's value selects the first option with that value, or none.
-            bool found = false;
-            for (DomOption& option : n.element.options) {
-                option.selected = !found && option.value == value;
-                found = found || option.selected;
-            }
-        } else {
-            n.element.value = value;
-        }
+        writable(element).element.value = value;
         log_ << QStringLiteral("value %1=%2").arg(describe(element), value);
     });
 }
@@ -279,17 +247,7 @@ void FakeDocument::setValue(ElementId element, const QString& value)
 void FakeDocument::setChecked(ElementId element, bool checked)
 {
     queue([this, element, checked] {
-        Node& n = writable(element);
-        // Checking a radio button unchecks the rest of its group (same form, same name).
-        if (checked && isType(n.element, QLatin1String("radio")) && !n.element.name.isEmpty()) {
-            for (Node& other : nodes_) {
-                if (other.form == n.form && other.element.name == n.element.name &&
-                    isType(other.element, QLatin1String("radio")))
-                    other.element.checked = false;
-            }
-        }
-        if (n.tag == QLatin1String("INPUT"))
-            n.element.checked = checked;
+        writable(element).element.checked = checked;
         log_ << QStringLiteral("checked %1=%2").arg(describe(element), checked ? "true" : "false");
     });
 }
@@ -301,12 +259,7 @@ void FakeDocument::setOptionSelected(ElementId select, int optionIndex, bool sel
         QList<DomOption>& options = n.element.options;
         if (n.tag != QLatin1String("SELECT") || optionIndex < 0 || optionIndex >= options.size())
             fail(QStringLiteral("element %1 has no option %2").arg(select).arg(optionIndex));
-        if (selected && !isType(n.element, QLatin1String("select-multiple"))) {
-            for (DomOption& option : options)
-                option.selected = false;
-        }
         options[optionIndex].selected = selected;
-        keepOneSelected(n.element);
         log_ << QStringLiteral("option %1[%2]=%3")
                     .arg(describe(select))
                     .arg(optionIndex)

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "dom.h"
-#include "fakeform.h"
 
 #include <QHash>
 #include <QList>
@@ -13,6 +12,43 @@
 #include <vector>
 
 namespace brackenly {
+
+class FakeDocument;
+
+// Builder handle of one form of a FakeDocument; lives as long as its document. The adders
+// append to the form's fields and to the document order.
+class FakeForm
+{
+public:
+    FakeForm(FakeDocument* document, ElementId handle, QString action, QString id)
+        : handle(handle), action(std::move(action)), id(std::move(id)), document_(document)
+    {
+    }
+    FakeForm(const FakeForm&) = delete;
+    FakeForm& operator=(const FakeForm&) = delete;
+
+    // Any field; the tag follows the type (select-* SELECT, textarea TEXTAREA, else INPUT).
+    ElementId addElement(const DomElement& element);
+    ElementId add(const QString& type, const QString& name, const QString& value = {},
+                  bool checked = false)
+    {
+        return addElement({0, type, name, value, checked, {}, {}});
+    }
+    // Options as {text, value[, selected]}.
+    ElementId addSelect(const QString& name, const QList<DomOption>& options, bool multiple = false)
+    {
+        return addElement(
+            {0, multiple ? "select-multiple" : "select-one", name, {}, false, {}, options});
+    }
+
+    const ElementId handle;
+    // The action as written: relative ones resolve against the document's address, "" reads
+    // as it.
+    const QString action, id;
+
+private:
+    FakeDocument* document_;
+};
 
 // The members of Document that a test can make fail.
 enum class DomCall
@@ -64,8 +100,8 @@ public:
     }
 
     // ---- test-side reads: what the page shows now, queued writes not included
-    // The handle of the nth element with this name; 0 if none.
-    ElementId find(const QString& name, int nth = 0) const;
+    // The handle of the first element with this name; 0 if none.
+    ElementId find(const QString& name) const;
     DomElement peek(ElementId handle) const;
     // Writes as they reached the page, and clicks, in order: "value user=abc",
     // "checked remember=true", "option s[2]=true", "click go" (links by address).

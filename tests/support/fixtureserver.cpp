@@ -1,5 +1,6 @@
 #include "fixtureserver.h"
 
+#include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -9,7 +10,6 @@
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
-#include <exception>
 
 namespace brackenly {
 
@@ -41,6 +41,23 @@ void splitTarget(FixtureRequest& request)
 }
 
 } // namespace
+
+QByteArray FixtureResponse::gif(const QString& seed)
+{
+    const QByteArray comment = seed.toUtf8().left(255);
+    const QByteArray colour =
+        QCryptographicHash::hash(seed.toUtf8(), QCryptographicHash::Md5).left(3);
+    QByteArray gif("GIF89a");
+    gif += QByteArray::fromHex("01000100"); // 1x1
+    gif += QByteArray::fromHex("800000");   // global colour table of 2 entries
+    gif += colour + QByteArray::fromHex("000000");
+    if (!comment.isEmpty())
+        gif += QByteArray::fromHex("21fe") + char(comment.size()) + comment + '\0';
+    gif += QByteArray::fromHex("2c000000000100010000"); // image descriptor
+    gif += QByteArray::fromHex("0202440100");           // LZW: clear, pixel 0, end
+    gif += ';';
+    return gif;
+}
 
 struct FixtureServer::Connection
 {
@@ -187,13 +204,7 @@ FixtureResponse FixtureServer::respond(const FixtureRequest& request) const
     }
     if (!route.handler)
         return route.response;
-    FixtureResponse response;
-    try {
-        response = route.handler(request);
-    } catch (const std::exception& e) {
-        qWarning("FixtureServer: handler for %s threw: %s", qPrintable(request.path), e.what());
-        return FixtureResponse::error(500);
-    }
+    FixtureResponse response = route.handler(request);
     response.headers += route.response.headers;
     response.delayMs = std::max(response.delayMs, route.response.delayMs);
     return response;
@@ -239,7 +250,11 @@ void FixtureServer::read(QTcpSocket* socket, const std::shared_ptr<Connection>& 
         splitTarget(request);
         const bool keepAlive = !request.header("Connection").toLower().contains("close");
 
-        record(request);
+        {
+            QMutexLocker lock(&mutex_);
+            requests_.append(request);
+        }
+        Q_EMIT requestReceived(request);
         const FixtureResponse response = respond(request);
         if (response.delivery == FixtureResponse::Delivery::Stall) {
             c.busy = true;
@@ -275,15 +290,6 @@ void FixtureServer::send(QTcpSocket* socket, Connection& connection,
         connection.closing = true;
         socket->disconnectFromHost();
     }
-}
-
-void FixtureServer::record(const FixtureRequest& request)
-{
-    {
-        QMutexLocker lock(&mutex_);
-        requests_.append(request);
-    }
-    Q_EMIT requestReceived(request);
 }
 
 } // namespace brackenly

@@ -1,13 +1,12 @@
 #pragma once
 
-#include "fixturerequest.h"
-#include "fixtureresponse.h"
-
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QMetaType>
 #include <QMutex>
 #include <QObject>
+#include <QPair>
 #include <QString>
 #include <QUrl>
 #include <functional>
@@ -18,6 +17,59 @@ class QTcpSocket;
 class QThread;
 
 namespace brackenly {
+
+// One request as the fixture server received it.
+struct FixtureRequest
+{
+    QString path;      // percent-decoded, without the query; what routing looks at
+    QString query;     // as sent (still encoded), without the "?"
+    QByteArray target; // exactly as sent: absolute when the server was asked as a proxy
+    QList<QPair<QByteArray, QByteArray>> headers; // in the order sent
+    QByteArray body;
+
+    // The first header of that name, any letter case; "" when absent.
+    QByteArray header(const QByteArray& name) const
+    {
+        for (const auto& [key, value] : headers) {
+            if (key.compare(name, Qt::CaseInsensitive) == 0)
+                return value;
+        }
+        return {};
+    }
+};
+
+// What the fixture server answers to one request.
+struct FixtureResponse
+{
+    enum class Delivery
+    {
+        Normal,
+        Stall,      // read the request, never answer, keep the connection open
+        DropMidway, // full Content-Length in the header, half the body, then close
+    };
+
+    int status = 200;
+    QByteArray contentType = "text/html; charset=utf-8";
+    QByteArray body;
+    QList<QPair<QByteArray, QByteArray>> headers{}; // extra ones, sent as given
+    int delayMs = 0;
+    Delivery delivery = Delivery::Normal;
+
+    static FixtureResponse html(const QString& html)
+    {
+        return {200, "text/html; charset=utf-8", html.toUtf8()};
+    }
+    static FixtureResponse bytes(const QByteArray& body, const QByteArray& type)
+    {
+        return {200, type, body};
+    }
+    static FixtureResponse error(int code)
+    {
+        return {code, "text/html", "<html><body>" + QByteArray::number(code) + "</body></html>"};
+    }
+    // A valid 1x1 GIF; its bytes differ for every seed (the seed is kept in a comment).
+    static QByteArray gif(const QString& seed);
+};
 
 // A loopback HTTP/1.1 server for tests and benchmarks. Its sockets run in a thread of their
 // own, so it keeps answering while the test's thread sits in a nested event loop or is
@@ -125,7 +177,6 @@ private:
     void update(const QString& path, const std::function<void(Route&)>& change);
     // The answer for a request, by its path alone; a handler runs outside the lock.
     FixtureResponse respond(const FixtureRequest& request) const;
-    void record(const FixtureRequest& request);
     // Each accepted socket is served in the server thread.
     void accept(QTcpSocket* socket);
     void read(QTcpSocket* socket, const std::shared_ptr<Connection>& connection);
@@ -142,3 +193,5 @@ private:
 };
 
 } // namespace brackenly
+
+Q_DECLARE_METATYPE(brackenly::FixtureRequest)

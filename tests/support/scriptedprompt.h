@@ -6,10 +6,9 @@
 #include <QQueue>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 #include <functional>
 #include <optional>
-
-class QWidget;
 
 namespace brackenly {
 
@@ -33,18 +32,51 @@ public:
         return answer([a](const Question&) { return a; });
     }
     // A computed answer; it may act (run events, close windows) while the box is "open".
-    ScriptedPrompt& answer(Responder responder);
+    ScriptedPrompt& answer(Responder responder)
+    {
+        answers_.enqueue(std::move(responder));
+        return *this;
+    }
     // Answers every later question with this when the queue is empty, without failing.
     void setDefaultAnswer(PromptAnswer answer) { default_ = answer; }
 
-    PromptAnswer ask(QWidget* parent, const QString& text, const QString& title,
-                     PromptButtons buttons, PromptIcon icon = PromptIcon::None) override;
+    PromptAnswer ask(QWidget* /*parent*/, const QString& text, const QString& title,
+                     PromptButtons buttons, PromptIcon icon = PromptIcon::None) override
+    {
+        const Question question{text, title, icon};
+        questions_.append(question);
+        if (!answers_.isEmpty())
+            return answers_.dequeue()(question);
+        if (default_)
+            return *default_;
+        ++unanswered_;
+        const QByteArray message = "ScriptedPrompt: no answer queued for \"" + text.toUtf8() + '"';
+        if (QTest::currentTestFunction())
+            QTest::qFail(message.constData(), __FILE__, __LINE__);
+        else
+            qWarning("%s", message.constData());
+        if (buttons == PromptButtons::Ok)
+            return PromptAnswer::Ok;
+        return buttons == PromptButtons::YesNo ? PromptAnswer::No : PromptAnswer::Cancel;
+    }
 
     const QList<Question>& questions() const { return questions_; }
-    QStringList texts() const;
+    // The texts (or another field) of the questions asked, in order.
+    QStringList texts(QString Question::*field = &Question::text) const
+    {
+        QStringList result;
+        for (const Question& question : questions_)
+            result << question.*field;
+        return result;
+    }
     // Questions that found no answer queued.
     int unanswered() const { return unanswered_; }
-    void clear();
+    void clear()
+    {
+        answers_.clear();
+        questions_.clear();
+        unanswered_ = 0;
+    }
 
 private:
     QQueue<Responder> answers_;
