@@ -44,16 +44,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("src");
         QTest::addColumn<QString>("image"); // the image's resolved address
         // Reading back what was written and up to three "../" are the fuzz target's; these are
-        // the near misses.
+        // the near misses of a match.
         const auto row = [](const char* markup, const char* src, const char* image) {
             QTest::newRow(markup) << QString(markup) << QString(src) << QString(image);
         };
         row("<img src=../../../../a.jpg>", "../../../../a.jpg", "http://h/a.jpg");
         row("<img src=./a.jpg>", "./a.jpg", "http://h/a.jpg");
         row("<img src=t.jpg>", "t.jpg", "http://h/T.jpg");
-        row("<img\tsrc=a.jpg>", "", "http://h/a.jpg");
-        row("<img src=\"a.jpg>", "", "http://h/a.jpg");
-        row("<img src=a.jpg", "", "http://h/a.jpg");
     }
     void markupSrc()
     {
