@@ -2,7 +2,6 @@
 #include "imagenames.h"
 #include "modernimages.h"
 
-#include <QDir>
 #include <QSize>
 #include <QTest>
 
@@ -21,12 +20,11 @@ private Q_SLOTS:
         const auto row = [](const char* name, const QString& url, const QString& file, bool safe) {
             QTest::newRow(name) << url << file << safe;
         };
-        // What a safe name may not hold (hidden, "..", separators, NUL, over 255 bytes) is the
-        // fuzz target's; these are the names taken and the boundary.
+        // What a safe name may not hold (hidden, "..", separators, NUL, over 255 bytes) and the
+        // path built from it are the fuzz target's; these are the names taken and the boundary.
         row("query", "http://h/show.php?id=12&size=big", "id_12&size_big.jpg", true);
         row("second ? kept", "http://h/s?a=1?b=2", "a_1?b_2.jpg", true);
         row("slash in query", "http://h/get?f=a/b.png", "b.png", true);
-        row("no slash", "pic.gif", "pic.gif", true);
         row("percent kept", "http://h/my%20pic%2F1.jpg", "my%20pic%2F1.jpg", true);
         row("trailing slash", "http://h/img/", "", false);
         row("255 bytes", "http://h/" + QString(255, 'a'), QString(255, 'a'), true);
@@ -38,8 +36,6 @@ private Q_SLOTS:
         QFETCH(bool, safe);
         QCOMPARE(GetFileName(url), name);
         QCOMPARE(IsSafeImageFileName(name), safe);
-        QCOMPARE(ImageFilePath("/pics", url),
-                 safe ? "/pics" + QDir::separator() + name : QString());
         QCOMPARE(ImageFilePath("", url), QString());
     }
     void markupSrc_data()
@@ -48,16 +44,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("src");
         QTest::addColumn<QString>("image"); // the image's resolved address
         // Reading back what was written and up to three "../" are the fuzz target's; these are
-        // the near misses.
+        // the near misses of a match.
         const auto row = [](const char* markup, const char* src, const char* image) {
             QTest::newRow(markup) << QString(markup) << QString(src) << QString(image);
         };
         row("<img src=../../../../a.jpg>", "../../../../a.jpg", "http://h/a.jpg");
         row("<img src=./a.jpg>", "./a.jpg", "http://h/a.jpg");
         row("<img src=t.jpg>", "t.jpg", "http://h/T.jpg");
-        row("<img\tsrc=a.jpg>", "", "http://h/a.jpg");
-        row("<img src=\"a.jpg>", "", "http://h/a.jpg");
-        row("<img src=a.jpg", "", "http://h/a.jpg");
     }
     void markupSrc()
     {
@@ -124,7 +117,6 @@ private Q_SLOTS:
             QTest::newRow(name) << int(kind) << values << size << saved;
         };
         row("1x1 picture", Kind::Src, {"http://h/1.gif"}, {}, {1, 1});
-        row("1x2 picture", Kind::Src, {"http://h/2.gif"}, {"http://h/2.gif"}, {1, 2});
         row("widest", Kind::Srcset, {"s.jpg 300w, l.jpg 1200w 9h, m.jpg 600w"},
             {"http://h/d/l.jpg"});
         row("densest, bare is 1x", Kind::Srcset, {"m.jpg, l.jpg 2x, s.jpg 0.5x"},
