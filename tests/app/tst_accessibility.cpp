@@ -85,8 +85,14 @@ private Q_SLOTS:
         take(u"start"_s);
 
         // Capture windows' browsers load what they are sent to.
-        browsers_.onCreate = [this](FakeBrowser* b) {
-            b->onNavigate = [this, b](const QString& url) { loadLater(b, url); };
+        browsers_.onCreate = [](FakeBrowser* b) {
+            b->onNavigate = [b](const QString& url) {
+                QTimer::singleShot(0, b, [b, url] {
+                    auto doc = FakeDocument::create(url);
+                    doc->addImage(url + u".gif"_s);
+                    b->load(doc);
+                });
+            };
         };
         FakeBrowser* main = browsers_.browser(0);
         w->txtUrl->setText(kSite);
@@ -229,14 +235,6 @@ private:
         for (int i = 0; i < iface->childCount(); ++i)
             if (QAccessibleInterface* child = iface->child(i))
                 walk(prefix, child, child->object() ? child->object()->objectName() : "");
-    }
-    void loadLater(FakeBrowser* b, const QString& url)
-    {
-        QTimer::singleShot(0, b, [b, url] {
-            auto doc = FakeDocument::create(url);
-            doc->addImage(url + u".gif"_s);
-            b->load(doc);
-        });
     }
 
     QTemporaryDir dir_;
