@@ -53,8 +53,6 @@ private Q_SLOTS:
         row("hidden: page top", false, false, C::wbMyBrowser, P::Top, 1225);
         row("hidden: page height", false, false, C::wbMyBrowser, P::Height, 8489);
         row("hidden: fill top", false, false, C::cmdFill, P::Top, 9914 + 3 * 595);
-        row("panel 1", true, false, C::Panel1, P::Width, 5517);
-        row("panel 3", false, false, C::Panel3, P::Width, 2100);
         row("max: page top", true, false, C::wbMyBrowser, P::Top, 0);
         // Maximize gives the page the address strip's room (650 + 500); the panes take theirs.
         row("max: page height", true, false, C::wbMyBrowser, P::Height, 8489 + 1150);

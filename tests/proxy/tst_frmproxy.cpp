@@ -80,11 +80,8 @@ private Q_SLOTS:
         row("name", true, "proxy.example", "8080", "proxy.example|8080");
         row("IPv6", true, "2001:db8::7", "8080", "2001:db8::7|8080");
         row("IPv6 in brackets", true, "[::1]", "8080", "::1|8080");
-        row("port 1", true, "h", "1", "h|1");
-        row("port 65535", true, "h", "65535", "h|65535");
         row("unticked ignores bad values", false, "h", "x", "direct", false);
         row("empty host", true, "", "8080", "", false);
-        row("blank host", true, "   ", "8080", "", false);
         // Other refused hosts and ports: fuzz_proxyaddress.
         row("port 65536", true, "h", "65536", "");
     }
@@ -126,7 +123,7 @@ private Q_SLOTS:
 
     void getProxy_data()
     {
-        // list: statements that make the file ("junk": not a database; none: no file).
+        // list: statements that make the file (none: no file).
         QTest::addColumn<QStringList>("list");
         QTest::addColumn<QStringList>("boxes"); // "ip|port" after each click
         QTest::addColumn<QString>("outcome"); // the used column afterwards, or part of the message
@@ -145,7 +142,6 @@ private Q_SLOTS:
             QTest::newRow(name) << list << QStringList{"old|9"} << QString(reason);
         };
         failed("missing file", {}, "does not exist");
-        failed("not a database", {"junk"}, "not an SQLite database");
         failed("missing table", {"CREATE TABLE proxies (ip, port, used)"}, "no table tblProxy");
     }
     void getProxy()
@@ -153,12 +149,8 @@ private Q_SLOTS:
         QFETCH(QStringList, list);
         QFETCH(QStringList, boxes);
         QFETCH(QString, outcome);
-        QFile file(listPath());
-        if (list == QStringList{"junk"})
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(2048, '\x5a')) > 0);
-        else if (!list.isEmpty())
+        if (!list.isEmpty())
             QCOMPARE(sql(listPath(), list), QString());
-        file.close();
         dialog_->show();
         dialog_->txtIP->setText(QStringLiteral("old"));
         dialog_->txtPort->setText(QStringLiteral("9"));
@@ -176,7 +168,6 @@ private Q_SLOTS:
         const ScriptedPrompt::Question& message = prompt_.questions().first();
         QVERIFY2(message.text.contains(listPath()) && message.text.contains(outcome),
                  qPrintable(message.text));
-        QCOMPARE(message.icon, PromptIcon::Exclamation);
         QCOMPARE(QFile::exists(listPath()), !list.isEmpty()); // never created
     }
 };

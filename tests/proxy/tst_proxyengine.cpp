@@ -1,7 +1,6 @@
 #include "browser.h"
 #include "fixtureserver.h"
 #include "frmproxy.h"
-#include "networkimagedownloader.h"
 #include "scriptedprompt.h"
 #include "services.h"
 #include "webenginebrowserfactory.h"
@@ -9,7 +8,6 @@
 #include <QLineEdit>
 #include <QNetworkProxy>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace brackenly;
@@ -83,12 +81,6 @@ private Q_SLOTS:
         dialog.cmdOK_Click();
         QCOMPARE(prompt.texts(), QStringList{frmProxy::kUpdatedText});
         QCOMPARE(loadOnce(), throughProxy);
-        // Image downloads follow the same setting.
-        QTemporaryDir folder;
-        NetworkImageDownloader downloader;
-        QVERIFY(downloader.download(QStringLiteral("http://%1/img.gif?saved").arg(host),
-                                    folder.filePath("img.gif"), nullptr));
-        QCOMPARE(site.requestsFor("/img.gif").last().target, "http://proxied.test/img.gif?saved");
 
         prompt.clear();
         dialog.SwitchOffAtExit();
