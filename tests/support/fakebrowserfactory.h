@@ -24,7 +24,6 @@ public:
     }
 
     FakeBrowser* browser(int index) const { return browsers_.value(index).data(); }
-    FakeBrowser* last() const { return browsers_.isEmpty() ? nullptr : browsers_.last().data(); }
 
     // Runs for each new browser before it is handed out (e.g. to give it a document).
     std::function<void(FakeBrowser*)> onCreate;

@@ -100,8 +100,6 @@ public:
     }
 
     // ---- test-side reads: what the page shows now, queued writes not included
-    // The handle of the first element with this name; 0 if none.
-    ElementId find(const QString& name) const;
     DomElement peek(ElementId handle) const;
     // Writes as they reached the page, and clicks, in order: "value user=abc",
     // "checked remember=true", "option s[2]=true", "click go" (links by address).
@@ -113,8 +111,6 @@ public:
     }
     // Every later call of the member raises.
     void failOn(DomCall member) { failing_.insert(int(member)); }
-    // Writes and clicks on this element fail (a field that refuses a value).
-    void refuseElement(ElementId handle) { refused_.insert(handle); }
     // Its browser shows another document now: this one and its frames fail from here on.
     void close();
 
@@ -177,7 +173,6 @@ private:
     QHash<ElementId, std::function<void()>> clickActions_;
     std::vector<std::function<void()>> queued_;
     QSet<int> failing_;
-    QSet<ElementId> refused_;
     bool gone_ = false;
 };
 

@@ -49,7 +49,6 @@ public:
             return answers_.dequeue()(question);
         if (default_)
             return *default_;
-        ++unanswered_;
         const QByteArray message = "ScriptedPrompt: no answer queued for \"" + text.toUtf8() + '"';
         if (QTest::currentTestFunction())
             QTest::qFail(message.constData(), __FILE__, __LINE__);
@@ -69,19 +68,15 @@ public:
             result << question.*field;
         return result;
     }
-    // Questions that found no answer queued.
-    int unanswered() const { return unanswered_; }
     void clear()
     {
         answers_.clear();
         questions_.clear();
-        unanswered_ = 0;
     }
 
 private:
     QQueue<Responder> answers_;
     QList<Question> questions_;
-    int unanswered_ = 0;
     std::optional<PromptAnswer> default_;
 };
 
