@@ -66,10 +66,8 @@ const QString kSite = u"http://site.test/"_s;
 
 } // namespace
 
-// What a screen reader hears, read in-process through QAccessible the way the desktop's
-// accessibility bus reads it: one scenario (load a page, save its images through a capture
-// window, a dialog, a message), with the tree of every window taken at each moment, and a
-// table of what must be heard.
+// What a screen reader hears through QAccessible, as the desktop's bus reads it: every
+// window's tree taken at each moment of one scenario, and a table of what must be heard.
 class tst_Accessibility : public QObject
 {
     Q_OBJECT
@@ -138,6 +136,10 @@ private Q_SLOTS:
         row("start/frmBrowser/frmBrowser", "Window|Brackenly V1.1 (First Window)||");
         row("start/frmBrowser/cmdBack", "Button|B A C K||disabled");
         row("loading/frmBrowser/txtUrl", "EditableText|Address:|" + kSite + "|");
+        row("loading/frmBrowser/StatusBar1Panel1", "StaticText|Going to " + kSite + "...||");
+        row("capture/frmBrowser/cmdSaveImage", "Button|S A V I N G    I M A G E .....||");
+        row("capture/frmBrowser/StatusBar1Panel2", "StaticText|Saving " + kSite + "next.gif||");
+        row("capture/frmCapture/CaptureStatus", "StaticText|Saving " + kSite + "next.gif||");
         // One image and one of the page's two links done.
         row("capture/frmBrowser/prgRun", "ProgressBar|Image-saving progress|2/3|");
         row("capture/frmCapture/frmCapture", "Window|Capture Image||");
