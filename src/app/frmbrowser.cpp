@@ -488,17 +488,4 @@ QLabel* frmBrowser::statusPanel(int index) const
     return (index >= 1 && index <= 3) ? panels_[index - 1] : nullptr;
 }
 
-void frmBrowser::resizeEvent(QResizeEvent* event)
-{
-    QMainWindow::resizeEvent(event);
-    Form_Resize();
-}
-
-void frmBrowser::changeEvent(QEvent* event)
-{
-    QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && !isMinimized())
-        Form_Resize();
-}
-
 } // namespace brackenly

@@ -5,6 +5,7 @@
 #include "windowlayout.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -116,6 +117,19 @@ void frmBrowser::applyLayoutStep(LayoutControl c, LayoutProperty p, int value, b
         w->setGeometry(g);
         break;
     }
+}
+
+void frmBrowser::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmBrowser::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && !isMinimized())
+        Form_Resize();
 }
 
 } // namespace brackenly

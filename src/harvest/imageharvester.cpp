@@ -5,41 +5,31 @@
 #include "frmcapture.h"
 #include "harvesthost.h"
 #include "harvestrules.h"
-#include "runsaver.h"
 #include "harvesttexts.h"
 #include "imagedownload.h"
 #include "imagedownloader.h"
 #include "imagenames.h"
 #include "pageimages.h"
 #include "prompt.h"
+#include "runsaver.h"
 #include "statuspacer.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QLocale>
 #include <QTimer>
 #include <QWidget>
-#include <chrono>
 #include <cmath>
 #include <utility>
 
 namespace brackenly {
 
-namespace {
-
-qint64 steadyMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-} // namespace
-
 ImageHarvester::ImageHarvester(HarvestHost* host, const Services& services, QObject* parent)
-    : QObject(parent), host_(host), services_(services), clock_(&steadyMs),
-      timer2_(new QTimer(this)), timer3_(new QTimer(this))
+    : QObject(parent), host_(host), services_(services),
+      clock_([] { return QDeadlineTimer::current().deadline(); }), timer2_(new QTimer(this)),
+      timer3_(new QTimer(this))
 {
     timer2_->setObjectName(QStringLiteral("Timer2"));
     timer2_->setSingleShot(true);
@@ -104,8 +94,8 @@ void ImageHarvester::mnuSaveImage_Click()
         host_->run().SavingImages = true;
         host_->run().modernImages = host_->modernImages();
         imageLinks_.clear();
-        run_ = new RunSaver(services_.downloader, services_.runFileBudget,
-                              services_.runByteBudget, this);
+        run_ = new RunSaver(services_.downloader, services_.runFileBudget, services_.runByteBudget,
+                            this);
         connect(run_, &RunSaver::budgetSpent, this, &ImageHarvester::onBudgetSpent);
         openCaptureWindow();
         refusal_.clear();
@@ -182,20 +172,11 @@ void ImageHarvester::endRun()
     RunSaver* run = run_;
     run_ = nullptr;
     run->end();
-    const bool spent = run->spent();
-    const QLocale locale;
-    const QString text =
-        QStringLiteral("The image-saving run was stopped: one run saves at most %1 files and "
-                       "%2, and this one has saved %3 files (%4).")
-            .arg(run->fileBudget())
-            .arg(locale.formattedDataSize(run->byteBudget()))
-            .arg(run->files())
-            .arg(locale.formattedDataSize(run->bytes()));
+    // Told with a refusal's message, once the run has ended.
+    if (run->spent() && refusal_.isEmpty())
+        refusal_ = run->budgetText();
     // A save further up the stack may still hold it.
     run->deleteLater();
-    // Told with a refusal's message, once the run has ended.
-    if (spent && refusal_.isEmpty())
-        refusal_ = text;
 }
 
 void ImageHarvester::openCaptureWindow()

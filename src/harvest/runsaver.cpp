@@ -4,18 +4,22 @@
 #include "imagedownloader.h"
 
 #include <QFileInfo>
+#include <QLocale>
 
 namespace brackenly {
 
-RunSaver::RunSaver(ImageDownloader* downloader, int fileBudget, qint64 byteBudget,
-                       QObject* parent)
+RunSaver::RunSaver(ImageDownloader* downloader, int fileBudget, qint64 byteBudget, QObject* parent)
     : QObject(parent), downloader_(downloader), fileBudget_(fileBudget), byteBudget_(byteBudget)
 {
 }
 
 ImageOutcome RunSaver::save(const QString& src, const QString& path, Browser* page)
 {
-    const ImageOutcome budgetOut{{}, {}, src, {}, ImageOutcome::Status::Skipped,
+    const ImageOutcome budgetOut{{},
+                                 {},
+                                 src,
+                                 {},
+                                 ImageOutcome::Status::Skipped,
                                  QStringLiteral("the run's budget is spent")};
     if (spent_)
         return budgetOut;
@@ -45,6 +49,17 @@ void RunSaver::abortDownloads()
         return;
     for (const QString& path : QStringList(inFlight_))
         downloader_->abort(path);
+}
+
+QString RunSaver::budgetText() const
+{
+    const QLocale locale;
+    return QStringLiteral("The image-saving run was stopped: one run saves at most %1 files and "
+                          "%2, and this one has saved %3 files (%4).")
+        .arg(fileBudget_)
+        .arg(locale.formattedDataSize(byteBudget_))
+        .arg(files_)
+        .arg(locale.formattedDataSize(bytes_));
 }
 
 } // namespace brackenly

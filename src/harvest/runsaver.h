@@ -20,7 +20,7 @@ class RunSaver : public QObject
     Q_OBJECT
 public:
     RunSaver(ImageDownloader* downloader, int fileBudget, qint64 byteBudget,
-               QObject* parent = nullptr);
+             QObject* parent = nullptr);
 
     // Downloads src into path for this run (DownloadImageOnce) and says what became of it.
     // Stores nothing once the budget is spent; the first save asked for past it spends it
@@ -37,6 +37,8 @@ public:
     qint64 bytes() const { return bytes_; }
     int fileBudget() const { return fileBudget_; }
     qint64 byteBudget() const { return byteBudget_; }
+    // What the user is told when the budget stopped the run.
+    QString budgetText() const;
 
 Q_SIGNALS:
     void budgetSpent();

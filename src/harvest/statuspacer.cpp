@@ -1,10 +1,10 @@
 #include "statuspacer.h"
 
+#include <QDeadlineTimer>
 #include <QLabel>
 #include <QPointer>
 #include <QTimer>
 #include <QVariant>
-#include <chrono>
 
 namespace brackenly {
 
@@ -15,8 +15,7 @@ const char* const kPending = "brackenlyStatusPending";
 
 qint64 steadyMs()
 {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    return QDeadlineTimer::current().deadline();
 }
 
 } // namespace
