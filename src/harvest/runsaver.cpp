@@ -15,12 +15,9 @@ RunSaver::RunSaver(ImageDownloader* downloader, int fileBudget, qint64 byteBudge
 
 ImageOutcome RunSaver::save(const QString& src, const QString& path, Browser* page)
 {
-    const ImageOutcome budgetOut{{},
-                                 {},
-                                 src,
-                                 {},
-                                 ImageOutcome::Status::Skipped,
-                                 QStringLiteral("the run's budget is spent")};
+    const ImageOutcome budgetOut{.src = src,
+                                 .status = ImageOutcome::Status::Skipped,
+                                 .reason = QStringLiteral("the run's budget is spent")};
     if (spent_)
         return budgetOut;
     if (auto unneeded = UnneededDownload(src, path))

@@ -193,7 +193,6 @@ private Q_SLOTS:
         QVERIFY(w_->Timer1->isActive());
 
         b->setBackAvailable(true);
-        QVERIFY(w_->cmdBack->isEnabled() && w_->bBackEnabled);
         QTest::mouseClick(w_->cmdBack, Qt::LeftButton);
         QCOMPARE(b->goBackCount(), 1);
         QVERIFY(w_->gbGobackFlag);
