@@ -4,7 +4,9 @@
 //       once more with the links followed by 4 capture windows at once (--jobs 4)
 //   (b) a bare view loading the 101 pages one after another, plus 10 ms per link: measured
 //       twice, as a QWebEngineView (complete at loadFinished) and as the program's own browser
-//       control alone (complete at its DocumentComplete); the target holds against the lower
+//       control alone (complete at its DocumentComplete); the target holds against the lower.
+//       For context, the QWebEngineView floor again with 4 views at once, and both without
+//       the pages' images: what the engine itself gains from loading pages side by side
 //   (c) server requests per saved image during (a)
 //   (d) wget -r -l1 -p -nd of the same site
 // During (a) it also reports the longest time the window left a 10 ms timer waiting.
@@ -19,6 +21,7 @@
 // QTWEBENGINE_DISABLE_SANDBOX=1 xvfb-run -a ./bench_harvest
 
 #include "benchgallery.h"
+#include "benchsessionbus.h"
 #include "benchwait.h"
 #include "browserapp.h"
 #include "enginesession.h"
@@ -46,9 +49,9 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -106,21 +109,41 @@ int bareView(FixtureServer& server, const Gallery& gallery)
     return ms < 0 ? 1 : 0;
 }
 
-// (b): the pages alone, in a QWebEngineView, each complete at loadFinished.
-int bareEngineView(FixtureServer& server, const Gallery& gallery)
+// (b): the pages alone in `views` QWebEngineViews at once, each complete at loadFinished: the
+// index first, then the 100 pages shared out, plus 10 ms per link. Without `images` the views
+// load none, which shows what the pages' own loading leaves to overlap.
+int bareEngineViews(FixtureServer& server, const Gallery& gallery, int views, bool images)
 {
-    QWebEngineView view;
-    view.resize(800, 600);
-    view.show();
-    bool complete = false;
-    QObject::connect(&view, &QWebEngineView::loadFinished, [&](bool) { complete = true; });
-    const qint64 ms = loadPages(
-        server, gallery,
-        [&](const QUrl& url) {
-            complete = false;
-            view.load(url);
-        },
-        complete);
+    std::vector<std::unique_ptr<QWebEngineView>> pool;
+    QStringList queue;
+    int busy = 0;
+    for (int i = 0; i < views; ++i) {
+        QWebEngineView* view = pool.emplace_back(std::make_unique<QWebEngineView>()).get();
+        view->settings()->setAttribute(QWebEngineSettings::AutoLoadImages, images);
+        view->resize(800, 600);
+        view->show();
+        QObject::connect(view, &QWebEngineView::loadFinished, [&, view](bool) {
+            --busy;
+            if (!queue.isEmpty()) {
+                ++busy;
+                view->load(server.url(queue.takeFirst()));
+            }
+        });
+    }
+    QElapsedTimer clock;
+    clock.start();
+    ++busy;
+    pool.front()->load(server.url(gallery.indexPath));
+    bool complete = waitFor([&] { return busy == 0; }, 30000);
+    queue = gallery.pagePaths;
+    for (auto& view : pool) {
+        if (queue.isEmpty())
+            break;
+        ++busy;
+        view->load(server.url(queue.takeFirst()));
+    }
+    complete = complete && waitFor([&] { return busy == 0; }, 60000);
+    const qint64 ms = complete ? clock.elapsed() + qint64(kPages) * kTimer2Ms : -1;
     std::printf("RESULT e_ms %lld\n", static_cast<long long>(ms));
     return ms < 0 ? 1 : 0;
 }
@@ -291,50 +314,6 @@ private:
     int events_ = 0;
 };
 
-// A session bus of our own for the runs with the accessibility bridge; ended by the
-// destructor. No bus (no dbus-daemon) leaves address() empty.
-class SessionBus
-{
-public:
-    SessionBus()
-    {
-        QProcess daemon;
-        daemon.start(QStringLiteral("dbus-daemon"),
-                     {QStringLiteral("--session"), QStringLiteral("--fork"),
-                      QStringLiteral("--print-address=1"), QStringLiteral("--print-pid=1")});
-        if (!daemon.waitForFinished(10000) || daemon.exitCode() != 0)
-            return;
-        const QStringList lines =
-            QString::fromLocal8Bit(daemon.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-        if (lines.size() < 2)
-            return;
-        address_ = lines.at(0).trimmed();
-        pid_ = lines.at(1).trimmed().toLongLong();
-        // As a desktop session does: the accessibility bus is started, not waited for by Qt.
-        // The launcher ends with the session bus.
-        QProcess launcher;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address_);
-        launcher.setProcessEnvironment(env);
-        launcher.setProgram(QStringLiteral("/usr/libexec/at-spi-bus-launcher"));
-        launcher.setArguments({QStringLiteral("--launch-immediately")});
-        launcher.setStandardOutputFile(QProcess::nullDevice()); // the registry's greeting
-        if (!launcher.startDetached())
-            address_.clear();
-        waitFor([] { return false; }, 1000);
-    }
-    ~SessionBus()
-    {
-        if (pid_ > 0)
-            ::kill(pid_t(pid_), SIGTERM);
-    }
-    const QString& address() const { return address_; }
-
-private:
-    QString address_;
-    qint64 pid_ = 0;
-};
-
 QMap<QString, qint64> runChild(const QString& mode, const QString& busAddress = {})
 {
     // The previous measure's folder was just removed: its disk work is not this one's.
@@ -382,8 +361,9 @@ int main(int argc, char* argv[])
             return harvestRun(server, gallery, std::max(1, mode.mid(1).toInt()));
         if (mode == QLatin1String("b"))
             return bareView(server, gallery);
-        if (mode == QLatin1String("e"))
-            return bareEngineView(server, gallery);
+        if (mode.startsWith(u'e') || mode.startsWith(u'n')) // "e4": 4 views; "n": no images
+            return bareEngineViews(server, gallery, std::max(1, mode.mid(1).toInt()),
+                                   mode.startsWith(u'e'));
         if (mode == QLatin1String("d"))
             return wgetRun(server, gallery);
         return 2;
@@ -393,6 +373,9 @@ int main(int argc, char* argv[])
     const auto a4 = runChild(QStringLiteral("a4"));
     const auto b = runChild(QStringLiteral("b"));
     const auto e = runChild(QStringLiteral("e"));
+    const auto e4 = runChild(QStringLiteral("e4"));
+    const auto n = runChild(QStringLiteral("n"));
+    const auto n4 = runChild(QStringLiteral("n4"));
     const auto d = runChild(QStringLiteral("d"));
     SessionBus bus;
     QProcess listener;
@@ -430,6 +413,17 @@ int main(int argc, char* argv[])
                 static_cast<long long>(a4.value(QStringLiteral("saved"), 0)),
                 a4Ms >= 0 && aMs > 0 && double(a4Ms) <= 0.6 * double(aMs) ? "met" : "missed",
                 aMs > 0 ? double(a4Ms) / double(aMs) : 0.0);
+    const auto ratio = [](qint64 x, qint64 y) {
+        return x > 0 && y > 0 ? double(x) / double(y) : 0.0;
+    };
+    const qint64 e4Ms = e4.value(QStringLiteral("e_ms"), -1);
+    const qint64 nMs = n.value(QStringLiteral("e_ms"), -1);
+    const qint64 n4Ms = n4.value(QStringLiteral("e_ms"), -1);
+    std::printf(
+        "    the engine alone, 4 QWebEngineViews at once: %lld ms against one's %lld ms (%.2f); "
+        "the pages without their images: %lld ms against %lld ms (%.2f)\n",
+        static_cast<long long>(e4Ms), static_cast<long long>(engineMs), ratio(e4Ms, engineMs),
+        static_cast<long long>(n4Ms), static_cast<long long>(nMs), ratio(n4Ms, nMs));
     std::printf(
         "    the image folder's file system alone: the %lld files written again in %lld ms\n",
         static_cast<long long>(saved),
