@@ -1,7 +1,8 @@
 // Measures an image-saving run against what the same work costs without the harvest.
 // Site: 1 page x 300 images + 100 links to pages with 5 images each, on a loopback server.
 //   (a) click on "S A V E    I M A G E" until the caption returns (the whole main window);
-//       once more with the links followed by 4 capture windows at once (--jobs 4)
+//       once more with the links followed by 4 capture windows at once (--jobs 4); and both
+//       again with every answer 20 ms late, as from a server across the internet
 //   (b) a bare view loading the 101 pages one after another, plus 10 ms per link: measured
 //       twice, as a QWebEngineView (complete at loadFinished) and as the program's own browser
 //       control alone (complete at its DocumentComplete); the target holds against the lower.
@@ -65,6 +66,7 @@ constexpr int kImages = 300;
 constexpr int kPages = 100;
 constexpr int kImagesPerPage = 5;
 constexpr int kTimer2Ms = 10;
+constexpr int kLatencyMs = 20; // the "l" runs: each answer waits this long
 
 // Loads the 101 pages one after another: `load` starts one, `complete` turns true when it has.
 // The time, plus 10 ms per link, or -1 when a page did not complete.
@@ -355,8 +357,11 @@ int main(int argc, char* argv[])
         FixtureServer server;
         if (!server.start())
             return 2;
-        const auto gallery = addGallerySite(server, kImages, kPages, kImagesPerPage);
-        const QString mode = args.at(1);
+        QString mode = args.at(1);
+        const int delayMs = mode.startsWith(u'l') ? kLatencyMs : 0; // "la4": a4, far away
+        if (delayMs > 0)
+            mode = mode.mid(1);
+        const auto gallery = addGallerySite(server, kImages, kPages, kImagesPerPage, delayMs);
         if (mode.startsWith(u'a')) // "a4": with --jobs 4
             return harvestRun(server, gallery, std::max(1, mode.mid(1).toInt()));
         if (mode == QLatin1String("b"))
@@ -371,6 +376,8 @@ int main(int argc, char* argv[])
 
     const auto a = runChild(QStringLiteral("a"));
     const auto a4 = runChild(QStringLiteral("a4"));
+    const auto la = runChild(QStringLiteral("la"));
+    const auto la4 = runChild(QStringLiteral("la4"));
     const auto b = runChild(QStringLiteral("b"));
     const auto e = runChild(QStringLiteral("e"));
     const auto e4 = runChild(QStringLiteral("e4"));
@@ -406,16 +413,22 @@ int main(int argc, char* argv[])
                 kImagesPerPage, expected);
     std::printf("(a) click -> caption returns: %lld ms, %lld files saved\n",
                 static_cast<long long>(aMs), static_cast<long long>(saved));
+    const auto ratio = [](qint64 x, qint64 y) {
+        return x > 0 && y > 0 ? double(x) / double(y) : 0.0;
+    };
     const qint64 a4Ms = a4.value(QStringLiteral("a_ms"), -1);
     std::printf("    --jobs 1: %lld ms; --jobs 4: %lld ms, %lld files saved; target --jobs 4 <= "
                 "0.6 x --jobs 1: %s (%.2f)\n",
                 static_cast<long long>(aMs), static_cast<long long>(a4Ms),
                 static_cast<long long>(a4.value(QStringLiteral("saved"), 0)),
                 a4Ms >= 0 && aMs > 0 && double(a4Ms) <= 0.6 * double(aMs) ? "met" : "missed",
-                aMs > 0 ? double(a4Ms) / double(aMs) : 0.0);
-    const auto ratio = [](qint64 x, qint64 y) {
-        return x > 0 && y > 0 ? double(x) / double(y) : 0.0;
-    };
+                ratio(a4Ms, aMs));
+    const qint64 laMs = la.value(QStringLiteral("a_ms"), -1);
+    const qint64 la4Ms = la4.value(QStringLiteral("a_ms"), -1);
+    std::printf("    each answer %d ms late: --jobs 1: %lld ms; --jobs 4: %lld ms, %lld files "
+                "saved (%.2f)\n",
+                kLatencyMs, static_cast<long long>(laMs), static_cast<long long>(la4Ms),
+                static_cast<long long>(la4.value(QStringLiteral("saved"), 0)), ratio(la4Ms, laMs));
     const qint64 e4Ms = e4.value(QStringLiteral("e_ms"), -1);
     const qint64 nMs = n.value(QStringLiteral("e_ms"), -1);
     const qint64 n4Ms = n4.value(QStringLiteral("e_ms"), -1);

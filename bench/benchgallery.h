@@ -8,7 +8,8 @@
 namespace brackenly {
 
 // One index page with `images` images and `linkedPages` links to pages holding
-// `imagesPerPage` images each; every image path (and file name) is distinct.
+// `imagesPerPage` images each; every image path (and file name) is distinct. Each answer
+// waits `delayMs` first, as a server across the internet keeps a browser waiting.
 struct Gallery
 {
     QString indexPath;
@@ -16,13 +17,14 @@ struct Gallery
 };
 
 inline Gallery addGallerySite(FixtureServer& server, int images, int linkedPages, int imagesPerPage,
-                              const QString& prefix = QStringLiteral("/gallery"))
+                              int delayMs = 0, const QString& prefix = QStringLiteral("/gallery"))
 {
     const auto imagesOf = [&](const QString& name, int count) {
         QString html;
         for (int i = 0; i < count; ++i) {
             const QString image = prefix + QStringLiteral("/img/%1-%2.gif").arg(name).arg(i);
             server.addImage(image);
+            server.setDelay(image, delayMs);
             html += QStringLiteral("<img src=\"%1\">\n").arg(image);
         }
         return html;
@@ -36,9 +38,11 @@ inline Gallery addGallerySite(FixtureServer& server, int images, int linkedPages
         server.addPage(gallery.pagePaths.last(),
                        QStringLiteral("<html><body>\n%1</body></html>\n")
                            .arg(imagesOf(QStringLiteral("p%1").arg(p), imagesPerPage)));
+        server.setDelay(gallery.pagePaths.last(), delayMs);
     }
     server.addPage(gallery.indexPath,
                    QStringLiteral("<html><body>\n%1</body></html>\n").arg(index));
+    server.setDelay(gallery.indexPath, delayMs);
     return gallery;
 }
 
