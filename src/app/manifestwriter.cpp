@@ -1,6 +1,7 @@
 #include "manifestwriter.h"
 
 #include <QCryptographicHash>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -60,7 +61,8 @@ QByteArray ManifestWriter::row(const QString& page, const ImageOutcome& outcome)
     QString file;
     qint64 bytes = 0;
     QString sha256;
-    if (!outcome.file.isEmpty()) {
+    // Only a regular file: reading a FIFO or a device named like the image would never end.
+    if (!outcome.file.isEmpty() && QFileInfo(outcome.file).isFile()) {
         QFile saved(outcome.file);
         if (saved.open(QIODevice::ReadOnly)) {
             QCryptographicHash hash(QCryptographicHash::Sha256);

@@ -19,8 +19,9 @@ QString GetFileName(const QString& strUrl)
 
 bool IsSafeImageFileName(const QString& name)
 {
-    // A leading dot hides the file and covers "." and ".." (".bashrc", ".desktop" tricks).
-    if (name.isEmpty() || name.startsWith(QLatin1Char('.')))
+    // A leading dot hides the file and covers "." and ".." (".bashrc", ".desktop" tricks); a
+    // leading dash reads as an option to a command run over the folder (`tar cf x.tar *`).
+    if (name.isEmpty() || name.startsWith(QLatin1Char('.')) || name.startsWith(QLatin1Char('-')))
         return false;
     for (const QChar c : name) {
         if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control)

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QVarLengthArray>
+#include <filesystem>
 
 namespace brackenly {
 
@@ -84,24 +85,30 @@ bool WriteTextFile(const QString& path, const QString& text)
     if (bytes.size() > kMaxTextFileBytes)
         return false;
     // The save would write through a symbolic link to wherever it points: replace the link
-    // itself instead.
-    if (QFileInfo(path).isSymLink() && !QFile::remove(path))
+    // itself instead, and put it back when the save fails, so the old file is still found.
+    const std::filesystem::path where(QFile::encodeName(path).toStdString());
+    const bool isLink = QFileInfo(path).isSymLink();
+    std::error_code error;
+    const std::filesystem::path target =
+        isLink ? std::filesystem::read_symlink(where, error) : std::filesystem::path();
+    if (isLink && (error || !QFile::remove(path)))
         return false;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    // Session files hold passwords: the owner's alone, whatever the old file or umask allowed.
-    if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+    const auto fail = [&] {
         file.cancelWriting();
+        if (isLink)
+            std::filesystem::create_symlink(target, where, error);
         return false;
-    }
+    };
+    // Session files hold passwords: the owner's alone, whatever the old file or umask allowed.
+    if (!file.open(QIODevice::WriteOnly) ||
+        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        return fail();
     // commit() does not notice bytes that a full disk refused while it flushes them, and
     // would put the cut-short file in place of the old one: flush and check first.
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        return fail();
+    return file.commit() || fail();
 }
 
 bool ReadTextFile(const QString& path, QString& text)

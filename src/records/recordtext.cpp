@@ -67,6 +67,9 @@ QString MakeSessionFileName(const QString& url)
         if (!isAsciiAlnum(c))
             c = u'_';
     }
+    // A file name holds 255 bytes at most: a long address (a login page's query) would make
+    // its record unsavable. Leaves room for a number and ".xml"; the stem is ASCII.
+    stem.truncate(kMaxSessionStem);
     return stem;
 }
 

@@ -11,7 +11,9 @@ namespace brackenly {
 QString MakeRecordKey(const QString& url);
 
 // The stem of a record's session file: the address from its 8th character on, every
-// character but an ASCII letter or digit turned into '_'. May be empty.
+// character but an ASCII letter or digit turned into '_', cut to kMaxSessionStem characters.
+// May be empty.
+inline constexpr qsizetype kMaxSessionStem = 200;
 QString MakeSessionFileName(const QString& url);
 
 // The value of one hexadecimal digit, taken from the character's Windows-1252 code, so

@@ -27,6 +27,7 @@ private Q_SLOTS:
         row("slash in query", "http://h/get?f=a/b.png", "b.png", true);
         row("percent kept", "http://h/my%20pic%2F1.jpg", "my%20pic%2F1.jpg", true);
         row("trailing slash", "http://h/img/", "", false);
+        row("leading dash", "http://h/--checkpoint=1", "--checkpoint=1", false);
         row("255 bytes", "http://h/" + QString(255, 'a'), QString(255, 'a'), true);
     }
     void fileName()

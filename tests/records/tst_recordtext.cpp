@@ -6,8 +6,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <filesystem>
 #include <grp.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,6 +42,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("output");
         // Seven characters go whatever the scheme; only ASCII letters and digits stay.
         QTest::newRow("stem: _ and non-ASCII replaced") << u"ftp://xÄa_b~9"_s << u"_a_b_9"_s;
+        QTest::newRow("stem: cut to fit a file name")
+            << "http://h?" + QString(300, 'q') << "h_" + QString(198, 'q');
         // Every escaped byte, "+" and joined texts are the fuzz target's; these are quirks.
         QTest::newRow("decode: plus, %2B, %2b") << "a+b%2Bc%2bd" << u"a b c+d"_s;
         QTest::newRow("decode: %G0 is out of range") << "x%G0y" << u""_s;
@@ -89,6 +93,16 @@ private Q_SLOTS:
         // Through a symbolic link the write would reach the file it points to: the link goes.
         QVERIFY(WriteTextFile(dir.filePath("elsewhere"), "kept"));
         QVERIFY(QFile::link(dir.filePath("elsewhere"), path));
+        // A save the disk refuses (here: a file size limit) leaves the link where it was.
+        rlimit limit{};
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &limit) == 0);
+        const rlimit unlimited = limit;
+        limit.rlim_cur = 1024;
+        std::signal(SIGXFSZ, SIG_IGN);
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &limit) == 0);
+        const bool wrote = WriteTextFile(path, QString(4096, u'x'));
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &unlimited) == 0);
+        QVERIFY(!wrote && QFileInfo(path).isSymLink());
         QVERIFY(WriteTextFile(path, "old"));
         QCOMPARE(readBytes(dir.filePath("elsewhere")), "kept\r\n"_ba);
         QVERIFY(QFile::remove(dir.filePath("elsewhere")));
