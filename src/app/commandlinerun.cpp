@@ -6,6 +6,7 @@
 #include "frmbrowser.h"
 #include "imageharvester.h"
 #include "manifestwriter.h"
+#include "terminationsignals.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,6 +14,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 
 #ifdef Q_OS_WIN
@@ -33,6 +35,12 @@ void printLine(const QString& line)
     std::fflush(stderr);
 }
 
+QString stoppedText(int signal)
+{
+    return QStringLiteral("Stopped by %1; the images saved so far are kept.")
+        .arg(signal == SIGINT ? QStringLiteral("SIGINT") : QStringLiteral("SIGTERM"));
+}
+
 } // namespace
 
 CommandLineRun::CommandLineRun(BrowserApp& app, CommandLinePrompt& prompt, CommandLine options)
@@ -46,6 +54,8 @@ CommandLineRun::~CommandLineRun() = default;
 int CommandLineRun::exec()
 {
     int code = 1;
+    TerminationSignals termination;
+    connect(&termination, &TerminationSignals::received, this, &CommandLineRun::stop);
     QTimer::singleShot(0, this, [this, &code] {
         code = run();
         // As Exit does, without its questions: every window goes with the program.
@@ -60,8 +70,12 @@ int CommandLineRun::exec()
 int CommandLineRun::run()
 {
     window_ = app_.startFirstWindow();
-    if (const QString error = loadPage(); !error.isEmpty())
-        return fail(QStringLiteral("The address %1 did not load: %2.").arg(options_.url, error));
+    const QString loadError = loadPage();
+    if (stoppedBy_ > 0)
+        return fail(stoppedText(stoppedBy_), 128 + stoppedBy_);
+    if (!loadError.isEmpty())
+        return fail(
+            QStringLiteral("The address %1 did not load: %2.").arg(options_.url, loadError));
     if (!window_)
         return fail(QStringLiteral("The window closed before the run."));
     const QString folder = options_.imageFolder.isEmpty()
@@ -91,6 +105,8 @@ int CommandLineRun::run()
     // A refusing folder ends the run early; the harvest says why through a message box.
     const QString told = prompt_.takeLast();
     const QString manifestError = manifest_ ? manifest_->close() : QString();
+    if (stoppedBy_ > 0)
+        return fail(stoppedText(stoppedBy_), 128 + stoppedBy_);
     if (!told.isEmpty())
         return fail(told);
     if (!manifestError.isEmpty())
@@ -102,6 +118,7 @@ int CommandLineRun::run()
 QString CommandLineRun::loadPage()
 {
     QEventLoop loop;
+    loading_ = &loop;
     QString error;
     Browser* browser = window_->browser();
     // A blank page the new browser shows first is not the one asked for.
@@ -157,10 +174,19 @@ QString CommandLineRun::useFolder(const QString& folder)
     return {};
 }
 
-int CommandLineRun::fail(const QString& line)
+int CommandLineRun::fail(const QString& line, int code)
 {
     printLine(QStringLiteral("brackenly: ") + line);
-    return 1;
+    return code;
+}
+
+void CommandLineRun::stop(int signal)
+{
+    stoppedBy_ = signal;
+    if (loading_)
+        loading_->quit();
+    if (window_)
+        window_->harvester()->stopRun();
 }
 
 void CommandLineRun::imageMet(const ImageOutcome& outcome)

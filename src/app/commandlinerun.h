@@ -3,6 +3,7 @@
 #include "commandline.h"
 #include "harvestobserver.h"
 
+#include <QEventLoop>
 #include <QObject>
 #include <QPointer>
 #include <memory>
@@ -34,16 +35,20 @@ private:
     // Empty when the page loaded, else why not.
     QString loadPage();
     QString useFolder(const QString& folder);
-    int fail(const QString& line);
+    int fail(const QString& line, int code = 1);
+    // SIGINT or SIGTERM: the run stops as a stop click stops it, and the program ends.
+    void stop(int signal);
     void showProgress(bool last);
 
     BrowserApp& app_;
     CommandLinePrompt& prompt_;
     CommandLine options_;
     QPointer<frmBrowser> window_;
+    QPointer<QEventLoop> loading_;
     std::unique_ptr<ManifestWriter> manifest_;
     QString page_;
     bool progress_ = false;        // stderr is a terminal
+    int stoppedBy_ = 0;            // the signal that stopped the run
     int counts_[4] = {0, 0, 0, 0}; // by ImageOutcome::Status
 };
 

@@ -123,15 +123,21 @@ void ImageHarvester::mnuSaveImage_Click()
         return;
     }
     // A click while a run waits: only after the first second does it stop the run.
-    if (nowSeconds() - saveStartTime_ > 1) {
-        host_->setSaveImageCaption(kSaveImageText);
-        if (host_->run().SavingImages) {
-            host_->run().SavingImages = false;
-            // The image being fetched now is not waited for.
-            if (run_)
-                run_->abortDownloads();
-            unloadCaptureWindow();
-        }
+    if (nowSeconds() - saveStartTime_ > 1)
+        stopRun();
+}
+
+void ImageHarvester::stopRun()
+{
+    if (!host_ || host_->saveImageCaption() != kSavingImageText)
+        return;
+    host_->setSaveImageCaption(kSaveImageText);
+    if (host_->run().SavingImages) {
+        host_->run().SavingImages = false;
+        // The image being fetched now is not waited for.
+        if (run_)
+            run_->abortDownloads();
+        unloadCaptureWindow();
     }
 }
 

@@ -12,6 +12,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
+#include <csignal>
+#include <memory>
 
 using namespace brackenly;
 using namespace Qt::StringLiterals;
@@ -131,6 +134,15 @@ private Q_SLOTS:
         }
         server_.setDelay(u"/j0.html"_s, 400);
         server_.addPage(u"/jobs.html"_s, u"<img src=\"a.gif\">"_s + links);
+        // Kept out of the cache, so the run asks for it again, and that answer never comes.
+        server_.setHandler(u"/held.gif"_s, [served = std::make_shared<std::atomic_int>(0)](auto&) {
+            auto response = FixtureResponse::bytes(FixtureResponse::gif("held"), "image/gif");
+            response.headers.append(qMakePair("Cache-Control"_ba, "no-store"_ba));
+            if (served->fetch_add(1) > 0)
+                response.delivery = FixtureResponse::Delivery::Stall;
+            return response;
+        });
+        server_.addPage(u"/held.html"_s, u"<img src=\"a.gif\"><img src=\"held.gif\">"_s);
     }
     void refusals_data()
     {
@@ -243,6 +255,25 @@ private Q_SLOTS:
                 saved.append(QFileInfo(row.value("file").toString()).fileName());
         saved.sort();
         QCOMPARE(saved, files);
+    }
+    void stopsOnASignal()
+    {
+        QTemporaryDir temp;
+        const QString folder = temp.filePath(u"images"_s);
+        QProcess child;
+        child.start(QStringLiteral(BRACKENLY_PROGRAM),
+                    {"--save-images", server_.url("/held.html").toString(), "--image-folder",
+                     folder, "--manifest", folder + ".jsonl"});
+        QTRY_COMPARE_WITH_TIMEOUT(server_.requestCount("/held.gif"), 2, 60000);
+        QVERIFY(::kill(pid_t(child.processId()), SIGTERM) == 0);
+        QVERIFY(child.waitForFinished(30000) && child.exitStatus() == QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 128 + SIGTERM);
+        QVERIFY(
+            QString(u'\n' + child.readAllStandardError())
+                .contains("\nbrackenly: Stopped by SIGTERM; the images saved so far are kept."));
+        // The file being written when it came is gone; what was saved stays, with its row.
+        QCOMPARE(entries(folder), QStringList{u"a.gif"_s});
+        QCOMPARE(manifestRows(folder + ".jsonl").first().value("status").toString(), u"saved"_s);
     }
     void severalWindowsSaveAsOne()
     {

@@ -1,0 +1,67 @@
+#include "terminationsignals.h"
+
+#include <QSocketNotifier>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+namespace brackenly {
+
+#ifdef Q_OS_UNIX
+
+namespace {
+
+int gPipe[2] = {-1, -1};
+struct sigaction gBefore[2];
+constexpr int kSignals[2] = {SIGINT, SIGTERM};
+
+void onSignal(int signal)
+{
+    // Only async-signal-safe calls here (the default came back as it was delivered).
+    const char number = char(signal);
+    [[maybe_unused]] const ssize_t written = ::write(gPipe[1], &number, 1);
+}
+
+} // namespace
+
+TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent)
+{
+    if (gPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gPipe) != 0)
+        return;
+    notifier_ = new QSocketNotifier(gPipe[0], QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, [this] {
+        char number = 0;
+        if (::read(gPipe[0], &number, 1) == 1)
+            Q_EMIT received(number);
+    });
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    for (int i = 0; i < 2; ++i)
+        ::sigaction(kSignals[i], &action, &gBefore[i]);
+}
+
+TerminationSignals::~TerminationSignals()
+{
+    if (!notifier_)
+        return;
+    for (int i = 0; i < 2; ++i)
+        ::sigaction(kSignals[i], &gBefore[i], nullptr);
+    delete notifier_;
+    ::close(gPipe[0]);
+    ::close(gPipe[1]);
+    gPipe[0] = gPipe[1] = -1;
+}
+
+#else
+
+TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {}
+TerminationSignals::~TerminationSignals() = default;
+
+#endif
+
+} // namespace brackenly
