@@ -15,17 +15,25 @@ RunSaver::RunSaver(ImageDownloader* downloader, int fileBudget, qint64 byteBudge
 
 ImageOutcome RunSaver::save(const QString& src, const QString& path, Browser* page)
 {
-    const ImageOutcome budgetOut{.src = src,
-                                 .status = ImageOutcome::Status::Skipped,
-                                 .reason = QStringLiteral("the run's budget is spent")};
+    const auto skipped = [&src](const QString& reason) {
+        ImageOutcome outcome; // Skipped
+        outcome.src = src;
+        outcome.reason = reason;
+        return outcome;
+    };
+    const QString budgetOut = QStringLiteral("the run's budget is spent");
     if (spent_)
-        return budgetOut;
-    if (auto unneeded = UnneededDownload(src, path))
-        return *unneeded; // costs nothing, spends nothing
+        return skipped(budgetOut);
+    if (auto unneeded = UnneededDownload(src, path)) {
+        // Another image of this run took the name: its file is not this one's.
+        const QString owner = savedFor_.value(path, src);
+        return owner == src ? *unneeded // costs nothing, spends nothing
+                            : skipped(QStringLiteral("its file name is taken by ") + owner);
+    }
     if (files_ >= fileBudget_ || bytes_ >= byteBudget_) {
         spent_ = true;
         Q_EMIT budgetSpent();
-        return budgetOut;
+        return skipped(budgetOut);
     }
     const QPointer<RunSaver> self(this);
     inFlight_.append(path);
@@ -34,6 +42,7 @@ ImageOutcome RunSaver::save(const QString& src, const QString& path, Browser* pa
         return outcome;
     inFlight_.removeOne(path);
     if (outcome.status == ImageOutcome::Status::Saved) {
+        savedFor_.insert(path, src);
         ++files_;
         bytes_ += QFileInfo(path).size();
     }

@@ -2,6 +2,7 @@
 
 #include "harvestobserver.h"
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -22,7 +23,8 @@ public:
     RunSaver(ImageDownloader* downloader, int fileBudget, qint64 byteBudget,
              QObject* parent = nullptr);
 
-    // Downloads src into path for this run (DownloadImageOnce) and says what became of it.
+    // Downloads src into path for this run (DownloadImageOnce) and says what became of it;
+    // a path this run saved for another image is "skipped", not "exists".
     // Stores nothing once the budget is spent; the first save asked for past it spends it
     // (budgetSpent). Frame and via are left to the caller.
     ImageOutcome save(const QString& src, const QString& path, Browser* page);
@@ -52,6 +54,7 @@ private:
     bool spent_ = false;
     bool ended_ = false;
     QStringList inFlight_;
+    QHash<QString, QString> savedFor_; // file path -> the image this run saved there
 };
 
 } // namespace brackenly
