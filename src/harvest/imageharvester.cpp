@@ -96,6 +96,7 @@ void ImageHarvester::mnuSaveImage_Click()
         imageLinks_.clear();
         run_ = new RunSaver(services_.downloader, services_.runFileBudget, services_.runByteBudget,
                             this);
+        run_->setDropPlaceholders(host_->run().modernImages);
         connect(run_, &RunSaver::budgetSpent, this, &ImageHarvester::onBudgetSpent);
         openCaptureWindow();
         refusal_.clear();

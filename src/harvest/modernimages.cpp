@@ -168,7 +168,9 @@ QList<DomImage> ModernImages(const DomImageSources& sources)
             add(resolved(base, largestCandidate(source.value)));
             break;
         case DomImageSource::Kind::Lazy:
-            add(resolved(base, source.value));
+            // "#box": a lightbox's own element on this page, not an image.
+            if (!source.value.trimmed().startsWith(u'#'))
+                add(resolved(base, source.value));
             break;
         case DomImageSource::Kind::Background:
             for (const QString& url : backgroundUrls(source.value))

@@ -3,7 +3,9 @@
 #include "imagedownload.h"
 #include "imagedownloader.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QLocale>
 
 namespace brackenly {
@@ -22,8 +24,11 @@ ImageOutcome RunSaver::save(const QString& src, const QString& path, Browser* pa
         return outcome;
     };
     const QString budgetOut = QStringLiteral("the run's budget is spent");
+    const QString placeholder = QStringLiteral("a placeholder of 1x1 pixels");
     if (spent_)
         return skipped(budgetOut);
+    if (placeholders_.contains(path))
+        return skipped(placeholder);
     if (auto unneeded = UnneededDownload(src, path)) {
         // Another image of this run took the name: its file is not this one's.
         const QString owner = savedFor_.value(path, src);
@@ -41,6 +46,11 @@ ImageOutcome RunSaver::save(const QString& src, const QString& path, Browser* pa
     if (!self)
         return outcome;
     inFlight_.removeOne(path);
+    if (outcome.status == ImageOutcome::Status::Saved && dropPlaceholders_ &&
+        QImageReader(path).size() == QSize(1, 1) && QFile::remove(path)) {
+        placeholders_.insert(path);
+        return skipped(placeholder);
+    }
     if (outcome.status == ImageOutcome::Status::Saved) {
         savedFor_.insert(path, src);
         ++files_;

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QStringList>
 
 namespace brackenly {
@@ -28,6 +29,9 @@ public:
     // Stores nothing once the budget is spent; the first save asked for past it spends it
     // (budgetSpent). Frame and via are left to the caller.
     ImageOutcome save(const QString& src, const QString& path, Browser* page);
+    // With modern image sources: a saved image of 1x1 pixels is a placeholder (a spacer under
+    // a srcset, a lazy loader's stand-in), removed and reported skipped.
+    void setDropPlaceholders(bool drop) { dropPlaceholders_ = drop; }
     // Ends the run's downloads in progress; they store nothing.
     void abortDownloads();
     // The run has ended (its pages may still be saved, its pop-ups save nothing more).
@@ -55,6 +59,8 @@ private:
     bool ended_ = false;
     QStringList inFlight_;
     QHash<QString, QString> savedFor_; // file path -> the image this run saved there
+    bool dropPlaceholders_ = false;
+    QSet<QString> placeholders_; // file paths of placeholders this run dropped
 };
 
 } // namespace brackenly

@@ -107,6 +107,12 @@ private Q_SLOTS:
                                  "large", "pic", "pic1x", "pic2x", "bg", "inline", "scrolled"})
             server_.addResource(u"/%1.gif"_s.arg(QLatin1String(name)), picture, "image/gif");
         server_.addResource(u"/get.php"_s, picture, "image/gif");
+        // One name for a small and a large picture (bytes after a GIF's end are ignored).
+        server_.addResource(u"/s/p.gif"_s, picture + "small", "image/gif");
+        server_.addResource(u"/l/p.gif"_s, picture + "large", "image/gif");
+        server_.addResource(u"/wide.gif"_s, picture, "image/gif");
+        server_.addImage(u"/spacer.gif"_s);
+        server_.addResource(u"/clip.mp4"_s, "not an image", "video/mp4");
         server_.addPage(
             u"/modern.html"_s,
             QStringLiteral(
@@ -118,6 +124,8 @@ private Q_SLOTS:
                 "<img src=\"small.gif\" srcset=\"small.gif, large.gif 2x\"><picture><source "
                 "srcset=\"pic1x.gif 1x, pic2x.gif 2x\"><img src=\"pic.gif\"></picture>"
                 "<div class=\"bg\"></div><div style=\"background:url('inline.gif')\"></div>"
+                "<img src=\"s/p.gif\" srcset=\"l/p.gif 2x\"><img src=\"spacer.gif\" "
+                "srcset=\"wide.gif 400w\"><video data-src=\"clip.mp4\"></video><a data-src=\"#box\">"
                 "<div style=\"height:3000px\"></div><p id=\"end\">end</p><script>"
                 "new IntersectionObserver((e, o) => { if (e[0].isIntersecting) { o.disconnect();"
                 " document.body.append(Object.assign(new Image(), {src: 'scrolled.gif'})); }"
@@ -233,25 +241,35 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("option");
         QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QByteArray>("p"); // whose picture p.gif holds
         QTest::newRow("img.src alone") << QStringList{}
-                                       << QStringList{"gif;base64,R0lGODlhAQABAAAAACw=", "pic.gif",
-                                                      "pixel.gif", "plain.gif", "small.gif"};
+                                       << QStringList{"gif;base64,R0lGODlhAQABAAAAACw=",
+                                                      "p.gif",
+                                                      "pic.gif",
+                                                      "pixel.gif",
+                                                      "plain.gif",
+                                                      "small.gif",
+                                                      "spacer.gif"}
+                                       << "small"_ba;
         QTest::newRow("modern") << QStringList{"--modern-images"}
-                                << QStringList{"bg.gif",       "id_7.jpg",     "inline.gif",
-                                               "large.gif",    "later.gif",    "lazy.gif",
-                                               "original.gif", "pic.gif",      "pic2x.gif",
-                                               "plain.gif",    "scrolled.gif", "small.gif",
-                                               "w800.gif"};
+                                << QStringList{"bg.gif",       "id_7.jpg",  "inline.gif",
+                                               "large.gif",    "later.gif", "lazy.gif",
+                                               "original.gif", "p.gif",     "pic.gif",
+                                               "pic2x.gif",    "plain.gif", "scrolled.gif",
+                                               "small.gif",    "w800.gif",  "wide.gif"}
+                                << "large"_ba;
     }
     void modernSources()
     {
         QFETCH(QStringList, option);
         QFETCH(QStringList, files);
+        QFETCH(QByteArray, p);
         QTemporaryDir temp;
         const QString folder = temp.filePath(u"images"_s);
         const Result result = save("/modern.html", folder, folder + ".jsonl", option);
         QVERIFY2(result.code == 0, qPrintable(result.err));
         QCOMPARE(entries(folder), files);
+        QVERIFY(contents(folder + "/p.gif").endsWith(p));
         // Each file saved is a row; placeholders are neither.
         QStringList saved;
         for (const QJsonObject& row : manifestRows(folder + ".jsonl"))

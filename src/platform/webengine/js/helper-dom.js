@@ -59,7 +59,10 @@
     // Controls a form submits; fieldset, object and output are among its elements too.
     const submittable = new Set(['input', 'button', 'select', 'textarea']);
     // Where lazy-loading pages keep an image's address until it is scrolled into view.
-    const lazyAttributes = ['data-src', 'data-srcset', 'data-original', 'data-lazy-src'];
+    const lazyAttributes = ['data-src', 'data-original', 'data-lazy-src'];
+    // Elements whose lazy address is a video, a script or a page, never an image.
+    const notImages = new Set(['audio', 'embed', 'iframe', 'link', 'object', 'script', 'track',
+                               'video']);
     // The identity token of a document, kept on the document itself in this world, so the
     // helper of its own frame and the helper of the top document see the same one.
     const tokenKey = Symbol.for('brackenly.documentToken');
@@ -329,20 +332,25 @@
             for (let i = 0, n = collectionLength.call(all); i < n; i++) {
                 const element = collectionItem.call(all, i);
                 const name = namespaceUri.call(element) === html ? localName.call(element) : '';
+                const image = !notImages.has(name);
+                // Sets first: where a larger candidate shares its file name with the plain
+                // address, the larger one is saved under it.
+                const srcset = name === 'img' || name === 'source'
+                    ? getAttribute.call(element, 'srcset') : null;
+                if (srcset)
+                    items.push(['S', srcset]);
+                const lazySet = image ? getAttribute.call(element, 'data-srcset') : null;
+                if (lazySet)
+                    items.push(['S', lazySet]);
                 if (name === 'img') {
                     const loaded = imgComplete.call(element);
                     items.push(['s', text(element.src), loaded ? naturalWidth.call(element) : 0,
                                 loaded ? naturalHeight.call(element) : 0]);
                 }
-                if (name === 'img' || name === 'source') {
-                    const srcset = getAttribute.call(element, 'srcset');
-                    if (srcset)
-                        items.push(['S', srcset]);
-                }
-                for (const lazy of lazyAttributes) {
+                for (const lazy of image ? lazyAttributes : []) {
                     const value = getAttribute.call(element, lazy);
                     if (value)
-                        items.push([lazy === 'data-srcset' ? 'S' : 'u', value]);
+                        items.push(['u', value]);
                 }
                 const background = view ? view.getComputedStyle(element).backgroundImage : '';
                 if (background && background !== 'none')
