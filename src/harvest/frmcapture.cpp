@@ -1,6 +1,7 @@
 #include "frmcapture.h"
 
 #include "browser.h"
+#include "documentwalk.h"
 #include "harvestobserver.h"
 #include "harvesttexts.h"
 #include "imagenames.h"
@@ -63,21 +64,13 @@ void frmCapture::CaptureFrames(const FrameRef& target)
     }
     if (!doc)
         return;
-    const int frames = doc->frameCount();
-    if (frames > 0) {
-        for (int i = 0; i < frames; ++i) {
-            std::shared_ptr<Document> frame = doc->frame(i);
-            const int inner = frame->frameCount();
-            if (inner > 0) {
-                for (int j = 0; j < inner; ++j)
-                    CaptureImages(frame->frame(j), {i, j});
-            } else {
-                CaptureImages(frame, {i});
-            }
-        }
-    } else {
-        CaptureImages(doc, {});
-    }
+    HarvestHost* first = firstWindow_.data();
+    // A frame that cannot be read ends the handler.
+    WalkDocuments(doc, first && first->run().modernImages, false,
+                  [this](const std::shared_ptr<Document>& document, const QList<int>& path) {
+                      CaptureImages(document, path);
+                      return true;
+                  });
 }
 
 void frmCapture::CaptureImages(const std::shared_ptr<Document>& doc, const QList<int>& frame)

@@ -2,6 +2,7 @@
 
 #include "capturepool.h"
 #include "centerform.h"
+#include "documentwalk.h"
 #include "frmcapture.h"
 #include "harvesthost.h"
 #include "harvestrules.h"
@@ -254,47 +255,14 @@ void ImageHarvester::ScanForImages(const FrameRef& target)
     if (!running())
         return;
 
-    int frames = 0;
-    try {
-        frames = doc->frameCount();
-    } catch (const std::exception&) {
-        frames = 0;
-    }
-    if (frames > 0) {
-        bool reached = false;
-        for (int i = 0; i < frames; ++i) {
-            try {
-                std::shared_ptr<Document> frame = doc->frame(i);
-                reached = true;
-                const int inner = frame->frameCount();
-                if (inner > 0) {
-                    for (int j = 0; j < inner; ++j) {
-                        frame_ = FramePathText({i, j});
-                        HarvestDocument(frame->frame(j), page);
-                        if (!self)
-                            return;
-                    }
-                } else {
-                    frame_ = FramePathText({i});
-                    HarvestDocument(frame, page);
-                    if (!self)
-                        return;
-                }
-            } catch (const std::exception&) {
-                // The rest of this frame is skipped.
-            }
-            if (!self)
-                return;
-        }
-        if (!reached) {
-            frame_.clear();
-            HarvestDocument(doc, page);
-        }
-    } else {
-        frame_.clear();
-        HarvestDocument(doc, page);
-    }
-    if (!self || !saveCapturedImages())
+    const bool walked =
+        WalkDocuments(doc, host_->run().modernImages, true,
+                      [&](const std::shared_ptr<Document>& document, const QList<int>& path) {
+                          frame_ = FramePathText(path);
+                          HarvestDocument(document, page);
+                          return !self.isNull();
+                      });
+    if (!walked || !self || !saveCapturedImages())
         return;
     if (host_)
         SetStatusText(host_->statusPanel(2), QString(), true);

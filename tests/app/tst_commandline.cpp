@@ -113,6 +113,14 @@ private Q_SLOTS:
         server_.addResource(u"/wide.gif"_s, picture, "image/gif");
         server_.addImage(u"/spacer.gif"_s);
         server_.addResource(u"/clip.mp4"_s, "not an image", "video/mp4");
+        // A page that embeds a frame, and a link to another such page.
+        for (const char* name : {"top", "framed", "next", "nextframed"})
+            server_.addResource(u"/%1.gif"_s.arg(QLatin1String(name)), picture, "image/gif");
+        server_.addPage(u"/in.html"_s, u"<img src=\"framed.gif\">"_s);
+        server_.addPage(u"/next.html"_s, u"<img src=\"next.gif\"><iframe srcdoc=\"<img "
+                                         "src='nextframed.gif'>\"></iframe>"_s);
+        server_.addPage(u"/framed.html"_s, u"<img src=\"top.gif\"><iframe src=\"in.html\">"
+                                           "</iframe><a href=\"next.html\">next</a>"_s);
         server_.addPage(
             u"/modern.html"_s,
             QStringLiteral(
@@ -125,7 +133,8 @@ private Q_SLOTS:
                 "srcset=\"pic1x.gif 1x, pic2x.gif 2x\"><img src=\"pic.gif\"></picture>"
                 "<div class=\"bg\"></div><div style=\"background:url('inline.gif')\"></div>"
                 "<img src=\"s/p.gif\" srcset=\"l/p.gif 2x\"><img src=\"spacer.gif\" "
-                "srcset=\"wide.gif 400w\"><video data-src=\"clip.mp4\"></video><a data-src=\"#box\">"
+                "srcset=\"wide.gif 400w\"><video data-src=\"clip.mp4\"></video><a "
+                "data-src=\"#box\">"
                 "<div style=\"height:3000px\"></div><p id=\"end\">end</p><script>"
                 "new IntersectionObserver((e, o) => { if (e[0].isIntersecting) { o.disconnect();"
                 " document.body.append(Object.assign(new Image(), {src: 'scrolled.gif'})); }"
@@ -239,44 +248,48 @@ private Q_SLOTS:
     }
     void modernSources_data()
     {
+        QTest::addColumn<QString>("page");
         QTest::addColumn<QStringList>("option");
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<QByteArray>("p"); // whose picture p.gif holds
-        QTest::newRow("img.src alone") << QStringList{}
-                                       << QStringList{"gif;base64,R0lGODlhAQABAAAAACw=",
-                                                      "p.gif",
-                                                      "pic.gif",
-                                                      "pixel.gif",
-                                                      "plain.gif",
-                                                      "small.gif",
-                                                      "spacer.gif"}
-                                       << "small"_ba;
-        QTest::newRow("modern") << QStringList{"--modern-images"}
-                                << QStringList{"bg.gif",       "id_7.jpg",  "inline.gif",
-                                               "large.gif",    "later.gif", "lazy.gif",
-                                               "original.gif", "p.gif",     "pic.gif",
-                                               "pic2x.gif",    "plain.gif", "scrolled.gif",
-                                               "small.gif",    "w800.gif",  "wide.gif"}
+        QTest::addColumn<QString>("files"); // blank-separated
+        QTest::addColumn<QByteArray>("p");  // whose picture p.gif holds
+        const QStringList modern{"--modern-images"};
+        QTest::newRow("img.src alone")
+            << "/modern.html" << QStringList{}
+            << "gif;base64,R0lGODlhAQABAAAAACw= p.gif pic.gif pixel.gif plain.gif small.gif "
+               "spacer.gif"
+            << "small"_ba;
+        QTest::newRow("modern") << "/modern.html" << modern
+                                << "bg.gif id_7.jpg inline.gif large.gif later.gif lazy.gif "
+                                   "original.gif p.gif pic.gif pic2x.gif plain.gif scrolled.gif "
+                                   "small.gif w800.gif wide.gif"
                                 << "large"_ba;
+        // Of a page with frames only its frames' pictures, as framesets keep theirs; every
+        // document's with modern sources, on the page and on the pages it links to.
+        QTest::newRow("frames") << "/framed.html" << QStringList{} << "framed.gif"
+                                << ""_ba;
+        QTest::newRow("frames, modern")
+            << "/framed.html" << modern << "framed.gif next.gif nextframed.gif top.gif"
+            << ""_ba;
     }
     void modernSources()
     {
+        QFETCH(QString, page);
         QFETCH(QStringList, option);
-        QFETCH(QStringList, files);
+        QFETCH(QString, files);
         QFETCH(QByteArray, p);
         QTemporaryDir temp;
         const QString folder = temp.filePath(u"images"_s);
-        const Result result = save("/modern.html", folder, folder + ".jsonl", option);
+        const Result result = save(page, folder, folder + ".jsonl", option);
         QVERIFY2(result.code == 0, qPrintable(result.err));
-        QCOMPARE(entries(folder), files);
-        QVERIFY(contents(folder + "/p.gif").endsWith(p));
+        QCOMPARE(entries(folder).join(u' '), files);
+        QVERIFY(p.isEmpty() || contents(folder + "/p.gif").endsWith(p));
         // Each file saved is a row; placeholders are neither.
         QStringList saved;
         for (const QJsonObject& row : manifestRows(folder + ".jsonl"))
             if (row.value("status").toString() == "saved"_L1)
                 saved.append(QFileInfo(row.value("file").toString()).fileName());
         saved.sort();
-        QCOMPARE(saved, files);
+        QCOMPARE(saved.join(u' '), files);
     }
     void stopsOnASignal()
     {
