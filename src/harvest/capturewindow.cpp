@@ -1,9 +1,9 @@
 #include "capturewindow.h"
 
 #include "browser.h"
-#include "runsaver.h"
 #include "harvesttexts.h"
 #include "imagedownload.h"
+#include "runsaver.h"
 #include "statuspacer.h"
 
 #include <QAccessibleWidget>

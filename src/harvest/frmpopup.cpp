@@ -2,10 +2,11 @@
 
 #include "browser.h"
 #include "harvestobserver.h"
-#include "runsaver.h"
+#include "harvestrules.h"
 #include "harvesttexts.h"
 #include "imagenames.h"
 #include "pageimages.h"
+#include "runsaver.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -35,19 +36,21 @@ void frmPopup::ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QString
     try {
         const std::shared_ptr<Document> doc = pDisp.document();
         const QPointer<frmPopup> self(this);
-        const QList<DomImage> images = RunImages(
-            *doc, firstWindow_ && firstWindow_->run().modernImages, services_.scrollLimitMs);
+        const bool modern = firstWindow_ && firstWindow_->run().modernImages;
+        const QList<DomImage> images = RunImages(*doc, modern, services_.scrollLimitMs);
         if (!self)
             return;
-        if (!prepareSaves(images, QStringLiteral("http://")))
+        if (!prepareSaves(images, modern ? QStringLiteral("http") : QStringLiteral("http://")))
             return;
         for (const DomImage& image : images) {
             if (image.src.trimmed().isEmpty()) {
                 reportSkipped(image.src, frame, url, QStringLiteral("no address"));
                 continue;
             }
-            if (!image.src.startsWith(QLatin1String("http://"))) {
-                reportSkipped(image.src, frame, url, QStringLiteral("not an http:// address"));
+            if (!IsRunAddress(image.src, modern)) {
+                reportSkipped(image.src, frame, url,
+                              modern ? QStringLiteral("not a web address")
+                                     : QStringLiteral("not an http:// address"));
                 continue;
             }
             HarvestHost* first = firstWindow_.data();

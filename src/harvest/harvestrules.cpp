@@ -96,6 +96,12 @@ bool SkipLink(const QString& href, QStringList& visited)
     return false;
 }
 
+bool IsRunAddress(const QString& address, bool modern)
+{
+    return address.startsWith(QLatin1String("http://")) ||
+           (modern && address.startsWith(QLatin1String("https://")));
+}
+
 bool ShouldLoadCaptureAddress(const QString& url)
 {
     const qsizetype q = url.indexOf(QLatin1Char('?'));

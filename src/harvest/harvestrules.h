@@ -40,6 +40,10 @@ bool IsScriptLink(const QString& href);
 // ".external."; it is never recorded.
 bool SkipLink(const QString& href, QStringList& visited);
 
+// Whether a run follows this ordinary link, or saves this pop-up image: an "http://" address;
+// with modern image sources an "https://" one too, as today's pages are served.
+bool IsRunAddress(const QString& address, bool modern);
+
 // Whether the capture window loads this address: not when a "#" comes before any "?".
 bool ShouldLoadCaptureAddress(const QString& url);
 

@@ -355,7 +355,7 @@ bool ImageHarvester::followLink(Document& doc, const DomLink& link, bool& later)
         }
         return waitWhile([this] { return host_->run().gbPopup && !host_->run().gbTimeOut; });
     }
-    if (!href.startsWith(QLatin1String("http://")))
+    if (!IsRunAddress(href, host_->run().modernImages))
         return true; // stays recorded as visited
     if (pool_) {
         pool_->add(href);

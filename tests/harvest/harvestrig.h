@@ -40,6 +40,7 @@ public:
     QString saveImageCaption() const override { return caption; }
     void setSaveImageCaption(const QString& text) override { caption = text; }
     bool blockPopups() const override { return block; }
+    bool modernImages() const override { return modern; }
     QString saveFolder() const override { return folder; }
     QLabel* statusPanel(int index) const override
     {
@@ -58,7 +59,7 @@ public:
     QLabel* panels[3] = {};
     mutable ScriptedPrompt prompts;
     HarvestRun state;
-    bool block = false;
+    bool block = false, modern = false;
     FrameRef target;
     QString caption = QStringLiteral("S A V E    I M A G E"), folder;
     int levelWindows = 0;

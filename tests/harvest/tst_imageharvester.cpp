@@ -60,6 +60,19 @@ private Q_SLOTS:
         QCOMPARE(doc->writeLog().size(), 2);
         QCOMPARE(rig.timeOuts, 0);
     }
+    void modernRunsFollowSecureAddresses()
+    {
+        HarvestRig rig;
+        rig.host.modern = true;
+        rig.addPage("https://site/secure.html", {"s.jpg"});
+        rig.addPage("http://site/pop.html", {"https://site/p.jpg", "ftp://site/f.jpg"});
+        auto doc = rig.show("https://site/index.html");
+        doc->addLink("https://site/secure.html");
+        rig.popupOnClick(*doc, doc->addLink("javascript:openIt()"), "http://site/pop.html");
+        rig.click();
+        QCOMPARE(rig.navigations, QStringList{"https://site/secure.html"});
+        QCOMPARE(rig.files(), QStringList({"p.jpg", "s.jpg"}));
+    }
     void progressAndFrames_data()
     {
         QTest::addColumn<bool>("reached"); // frames two levels deep, or none reached
