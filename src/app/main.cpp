@@ -34,6 +34,17 @@ int answerWithoutWindows(int argc, char* argv[], const brackenly::CommandLine& c
     return 2;
 }
 
+QtMessageHandler gQtMessages = nullptr;
+
+// A run from the command line says one line when it fails: Qt's and the engine's notices
+// (no runtime folder, the engine's set-up, a page's console) would bury it. Critical ones
+// still pass; QT_LOGGING_RULES brings the rest back.
+void onlyCriticalMessages(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        gQtMessages(type, context, text);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -54,6 +65,8 @@ int main(int argc, char* argv[])
     // choice still wins.
     if (saveImages && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (saveImages && qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+        gQtMessages = qInstallMessageHandler(onlyCriticalMessages);
 
     QApplication application(argc, argv);
     // Lets the desktop match the windows to the installed entry and its icon.
