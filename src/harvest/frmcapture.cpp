@@ -9,6 +9,7 @@
 
 #include <QPointer>
 #include <stdexcept>
+#include <utility>
 
 namespace brackenly {
 
@@ -18,6 +19,12 @@ frmCapture::frmCapture(const Services& services, HarvestHost* firstWindow, QWidg
     setObjectName(QStringLiteral("frmCapture"));
     connect(ImgBrowser1, &Browser::DocumentComplete, this,
             &frmCapture::ImgBrowser1_DocumentComplete);
+    // Today's sites send many addresses on (http to https, a tracker): with modern image
+    // sources the page it leads to is the link's page.
+    connect(ImgBrowser1, &Browser::Redirected, this, [this](const QString& url) {
+        if (firstWindow_ && firstWindow_->run().modernImages)
+            redirectedTo_ = url;
+    });
 }
 
 void frmCapture::ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QString& url)
@@ -28,8 +35,10 @@ void frmCapture::ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QStri
     // Whatever happens below, the page's first completion after a navigation ends the run's
     // wait. The first window is held apart from this one, which may be closed during the reads.
     const QPointer<HarvestHost> first = firstWindow_;
+    const QString redirectedTo = std::exchange(redirectedTo_, QString());
     try {
-        if (first && url.contains(level2Url(), Qt::CaseInsensitive))
+        if (first && (url.contains(level2Url(), Qt::CaseInsensitive) ||
+                      (!redirectedTo.isEmpty() && url.contains(redirectedTo, Qt::CaseInsensitive))))
             CaptureFrames(pDisp);
     } catch (const std::exception&) {
     }

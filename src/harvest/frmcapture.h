@@ -53,6 +53,7 @@ private:
     QList<CapturedDocument> captured_; // in order
     QString ownLink_;
     bool ownLinks_ = false;
+    QString redirectedTo_; // where the server sent the present navigation on, if it did
 };
 
 } // namespace brackenly

@@ -94,6 +94,8 @@ public:
 
 Q_SIGNALS:
     void BeforeNavigate2(const QString& url);
+    // The server sent the top document's navigation on to url.
+    void Redirected(const QString& url);
     // Once per frame and once for the top document, frames first; pDisp is tied to the
     // document that completed.
     void DocumentComplete(const brackenly::FrameRef& pDisp, const QString& url);

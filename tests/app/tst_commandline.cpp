@@ -113,14 +113,17 @@ private Q_SLOTS:
         server_.addResource(u"/wide.gif"_s, picture, "image/gif");
         server_.addImage(u"/spacer.gif"_s);
         server_.addResource(u"/clip.mp4"_s, "not an image", "video/mp4");
-        // A page that embeds a frame, and a link to another such page.
-        for (const char* name : {"top", "framed", "next", "nextframed"})
+        // A page that embeds a frame, a link to another such page and one the server sends on.
+        server_.addRedirect(u"/moved.html"_s, u"/to.html"_s);
+        server_.addPage(u"/to.html"_s, u"<img src=\"to.gif\">"_s);
+        for (const char* name : {"top", "framed", "next", "nextframed", "to"})
             server_.addResource(u"/%1.gif"_s.arg(QLatin1String(name)), picture, "image/gif");
         server_.addPage(u"/in.html"_s, u"<img src=\"framed.gif\">"_s);
         server_.addPage(u"/next.html"_s, u"<img src=\"next.gif\"><iframe srcdoc=\"<img "
                                          "src='nextframed.gif'>\"></iframe>"_s);
-        server_.addPage(u"/framed.html"_s, u"<img src=\"top.gif\"><iframe src=\"in.html\">"
-                                           "</iframe><a href=\"next.html\">next</a>"_s);
+        server_.addPage(u"/framed.html"_s,
+                        u"<img src=\"top.gif\"><iframe src=\"in.html\">"
+                        "</iframe><a href=\"next.html\">next</a><a href=\"moved.html\">on</a>"_s);
         server_.addPage(
             u"/modern.html"_s,
             QStringLiteral(
@@ -265,11 +268,12 @@ private Q_SLOTS:
                                    "small.gif w800.gif wide.gif"
                                 << "large"_ba;
         // Of a page with frames only its frames' pictures, as framesets keep theirs; every
-        // document's with modern sources, on the page and on the pages it links to.
+        // document's with modern sources, on the page and on the pages it links to, also where
+        // the server sends a link on.
         QTest::newRow("frames") << "/framed.html" << QStringList{} << "framed.gif"
                                 << ""_ba;
         QTest::newRow("frames, modern")
-            << "/framed.html" << modern << "framed.gif next.gif nextframed.gif top.gif"
+            << "/framed.html" << modern << "framed.gif next.gif nextframed.gif to.gif top.gif"
             << ""_ba;
     }
     void modernSources()

@@ -97,6 +97,8 @@ bool BrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType type, 
     // A server redirect continues the navigation already announced.
     if (type != NavigationTypeRedirect)
         Q_EMIT navigationStarting(url, isMainFrame);
+    else if (isMainFrame)
+        Q_EMIT navigationRedirected(url);
     return true;
 }
 

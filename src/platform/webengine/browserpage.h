@@ -27,6 +27,8 @@ Q_SIGNALS:
     void helperMessage(const QJsonObject& message);
     // A navigation of the top document or of a frame is about to start.
     void navigationStarting(const QUrl& url, bool isMainFrame);
+    // A server redirect of the top document's navigation.
+    void navigationRedirected(const QUrl& url);
 
 protected:
     void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;

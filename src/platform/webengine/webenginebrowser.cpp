@@ -92,6 +92,10 @@ WebEngineBrowser::WebEngineBrowser(QWidget* parent) : Browser(parent)
         const QString text = url.toString(QUrl::FullyEncoded);
         post([this, text] { Q_EMIT BeforeNavigate2(text); });
     });
+    connect(page_, &BrowserPage::navigationRedirected, this, [this](const QUrl& url) {
+        const QString text = url.toString(QUrl::FullyEncoded);
+        post([this, text] { Q_EMIT Redirected(text); });
+    });
     connect(page_, &QWebEnginePage::loadStarted, this, &WebEngineBrowser::onLoadStarted);
     connect(page_, &QWebEnginePage::loadFinished, this, &WebEngineBrowser::onLoadFinished);
     connect(page_, &QWebEnginePage::loadingChanged, this,
