@@ -13,6 +13,9 @@ namespace {
 
 // Long enough for a page's scroll handlers and visibility observers to add what they add.
 constexpr int kScrollPauseMs = 100;
+// At the end, a page that fetches its next batch takes a moment to add it: the walk ends
+// after this many pauses there without a new image.
+constexpr int kQuietPausesAtEnd = 5;
 
 } // namespace
 
@@ -23,9 +26,11 @@ void ScrollToEnd(Document& doc, int limitMs)
     // A step's count is read before it scrolls: it shows what the previous step brought in.
     bool endReached = false;
     int before = -1;
+    int quiet = 0;
     for (;;) {
         const DomScroll step = doc.scrollDown();
-        if (endReached && step.images == before)
+        quiet = endReached && step.images == before ? quiet + 1 : 0;
+        if (quiet >= kQuietPausesAtEnd)
             return;
         endReached = step.atEnd;
         before = step.images;

@@ -113,6 +113,8 @@ private Q_SLOTS:
         server_.addResource(u"/wide.gif"_s, picture, "image/gif");
         server_.addImage(u"/spacer.gif"_s);
         server_.addResource(u"/clip.mp4"_s, "not an image", "video/mp4");
+        server_.addResource(u"/batch.txt"_s, "next", "text/plain"); // the end's next batch
+        server_.setDelay(u"/batch.txt"_s, 250);
         // A page that embeds a frame, a link to another such page and one the server sends on.
         server_.addRedirect(u"/moved.html"_s, u"/to.html"_s);
         server_.addPage(u"/to.html"_s, u"<img src=\"to.gif\">"_s);
@@ -140,7 +142,8 @@ private Q_SLOTS:
                 "data-src=\"#box\">"
                 "<div style=\"height:3000px\"></div><p id=\"end\">end</p><script>"
                 "new IntersectionObserver((e, o) => { if (e[0].isIntersecting) { o.disconnect();"
-                " document.body.append(Object.assign(new Image(), {src: 'scrolled.gif'})); }"
+                " fetch('batch.txt').then(() => document.body.append("
+                "Object.assign(new Image(), {src: 'scrolled.gif'}))); }"
                 " }).observe(document.getElementById('end'));</script>"));
         // Pages sharing s.gif, the first one slowest: rows must not depend on which loads first.
         QString links;
