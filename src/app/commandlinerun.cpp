@@ -6,6 +6,7 @@
 #include "frmbrowser.h"
 #include "imageharvester.h"
 #include "manifestwriter.h"
+#include "runsaver.h"
 #include "terminationsignals.h"
 
 #include <QCoreApplication>
@@ -185,8 +186,12 @@ void CommandLineRun::stop(int signal)
     stoppedBy_ = signal;
     if (loading_)
         loading_->quit();
-    if (window_)
-        window_->harvester()->stopRun();
+    if (!window_)
+        return;
+    // Pages already captured are not saved either: the signal's sender wants the end now.
+    if (RunSaver* run = window_->harvester()->currentRun())
+        run->stopSaving();
+    window_->harvester()->stopRun();
 }
 
 void CommandLineRun::imageMet(const ImageOutcome& outcome)

@@ -35,6 +35,7 @@ void frmCapture::ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QStri
     // Whatever happens below, the page's first completion after a navigation ends the run's
     // wait. The first window is held apart from this one, which may be closed during the reads.
     const QPointer<HarvestHost> first = firstWindow_;
+    const QPointer<frmCapture> self(this); // a stop may close it during the reads
     const QString redirectedTo = std::exchange(redirectedTo_, QString());
     try {
         if (first && (url.contains(level2Url(), Qt::CaseInsensitive) ||
@@ -42,7 +43,7 @@ void frmCapture::ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QStri
             CaptureFrames(pDisp);
     } catch (const std::exception&) {
     }
-    if (ownLinks_)
+    if (self && ownLinks_)
         Q_EMIT pageReported();
     else if (first)
         first->run().gbCaptureLevel2 = false;

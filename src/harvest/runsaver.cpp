@@ -27,7 +27,9 @@ ImageOutcome RunSaver::save(const QString& src, const QString& path, Browser* pa
     const QString placeholder = QStringLiteral("a placeholder of 1x1 pixels");
     if (spent_)
         return skipped(budgetOut);
-    if (placeholders_.contains(path))
+    if (stopped_)
+        return skipped(QStringLiteral("the run was stopped"));
+    if (placeholders_.contains(src))
         return skipped(placeholder);
     if (auto unneeded = UnneededDownload(src, path)) {
         // Another image of this run took the name: its file is not this one's.
@@ -48,7 +50,7 @@ ImageOutcome RunSaver::save(const QString& src, const QString& path, Browser* pa
     inFlight_.removeOne(path);
     if (outcome.status == ImageOutcome::Status::Saved && dropPlaceholders_ &&
         QImageReader(path).size() == QSize(1, 1) && QFile::remove(path)) {
-        placeholders_.insert(path);
+        placeholders_.insert(src);
         return skipped(placeholder);
     }
     if (outcome.status == ImageOutcome::Status::Saved) {
@@ -57,6 +59,12 @@ ImageOutcome RunSaver::save(const QString& src, const QString& path, Browser* pa
         bytes_ += QFileInfo(path).size();
     }
     return outcome;
+}
+
+void RunSaver::stopSaving()
+{
+    stopped_ = true;
+    abortDownloads();
 }
 
 void RunSaver::abortDownloads()

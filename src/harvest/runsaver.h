@@ -34,6 +34,9 @@ public:
     void setDropPlaceholders(bool drop) { dropPlaceholders_ = drop; }
     // Ends the run's downloads in progress; they store nothing.
     void abortDownloads();
+    // Ends them, and every save asked for from now on stores nothing: a run stopped from
+    // outside keeps no page waiting for its turn either.
+    void stopSaving();
     // The run has ended (its pages may still be saved, its pop-ups save nothing more).
     void end() { ended_ = true; }
     bool inProgress() const { return !ended_ && !spent_; }
@@ -60,7 +63,8 @@ private:
     QStringList inFlight_;
     QHash<QString, QString> savedFor_; // file path -> the image this run saved there
     bool dropPlaceholders_ = false;
-    QSet<QString> placeholders_; // file paths of placeholders this run dropped
+    QSet<QString> placeholders_; // addresses of placeholders this run dropped
+    bool stopped_ = false;
 };
 
 } // namespace brackenly

@@ -20,7 +20,11 @@ constexpr int kSignals[2] = {SIGINT, SIGTERM};
 
 void onSignal(int signal)
 {
-    // Only async-signal-safe calls here (the default came back as it was delivered).
+    // Only async-signal-safe calls here: either signal now ends the program at once.
+    struct sigaction byDefault = {};
+    byDefault.sa_handler = SIG_DFL;
+    for (const int each : kSignals)
+        ::sigaction(each, &byDefault, nullptr);
     const char number = char(signal);
     [[maybe_unused]] const ssize_t written = ::write(gPipe[1], &number, 1);
 }
@@ -40,9 +44,14 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent)
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART | SA_RESETHAND;
-    for (int i = 0; i < 2; ++i)
-        ::sigaction(kSignals[i], &action, &gBefore[i]);
+    for (const int each : kSignals)
+        sigaddset(&action.sa_mask, each);
+    action.sa_flags = SA_RESTART;
+    for (int i = 0; i < 2; ++i) {
+        // A signal the parent ignored (a job started in the background by a shell) stays so.
+        if (::sigaction(kSignals[i], nullptr, &gBefore[i]) == 0 && gBefore[i].sa_handler != SIG_IGN)
+            ::sigaction(kSignals[i], &action, nullptr);
+    }
 }
 
 TerminationSignals::~TerminationSignals()

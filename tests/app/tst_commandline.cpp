@@ -111,7 +111,8 @@ private Q_SLOTS:
         server_.addResource(u"/s/p.gif"_s, picture + "small", "image/gif");
         server_.addResource(u"/l/p.gif"_s, picture + "large", "image/gif");
         server_.addResource(u"/wide.gif"_s, picture, "image/gif");
-        server_.addImage(u"/spacer.gif"_s);
+        server_.addImage(u"/spacer.gif"_s); // 1x1, and a picture of the same name:
+        server_.addResource(u"/real/spacer.gif"_s, picture, "image/gif");
         server_.addResource(u"/clip.mp4"_s, "not an image", "video/mp4");
         server_.addResource(u"/batch.txt"_s, "next", "text/plain"); // the end's next batch
         server_.setDelay(u"/batch.txt"_s, 250);
@@ -138,8 +139,9 @@ private Q_SLOTS:
                 "srcset=\"pic1x.gif 1x, pic2x.gif 2x\"><img src=\"pic.gif\"></picture>"
                 "<div class=\"bg\"></div><div style=\"background:url('inline.gif')\"></div>"
                 "<img src=\"s/p.gif\" srcset=\"l/p.gif 2x\"><img src=\"spacer.gif\" "
-                "srcset=\"wide.gif 400w\"><video data-src=\"clip.mp4\"></video><a "
-                "data-src=\"#box\">"
+                "srcset=\"wide.gif 400w\"><video data-src=\"clip.mp4\"><source "
+                "data-src=\"clip.mp4\"></video><a data-src=\"#box\"><div "
+                "style=\"background:url(real/spacer.gif)\"></div>"
                 "<div style=\"height:3000px\"></div><p id=\"end\">end</p><script>"
                 "new IntersectionObserver((e, o) => { if (e[0].isIntersecting) { o.disconnect();"
                 " fetch('batch.txt').then(() => document.body.append("
@@ -157,15 +159,20 @@ private Q_SLOTS:
         }
         server_.setDelay(u"/j0.html"_s, 400);
         server_.addPage(u"/jobs.html"_s, u"<img src=\"a.gif\">"_s + links);
-        // Kept out of the cache, so the run asks for it again, and that answer never comes.
-        server_.setHandler(u"/held.gif"_s, [served = std::make_shared<std::atomic_int>(0)](auto&) {
-            auto response = FixtureResponse::bytes(FixtureResponse::gif("held"), "image/gif");
-            response.headers.append(qMakePair("Cache-Control"_ba, "no-store"_ba));
-            if (served->fetch_add(1) > 0)
-                response.delivery = FixtureResponse::Delivery::Stall;
-            return response;
-        });
-        server_.addPage(u"/held.html"_s, u"<img src=\"a.gif\"><img src=\"held.gif\">"_s);
+        // Kept out of the cache, so the run asks for them again, and that answer never comes.
+        for (const QString& name : {u"held1"_s, u"held2"_s}) {
+            server_.setHandler(
+                '/' + name + ".gif", [=, served = std::make_shared<std::atomic_int>()](auto&) {
+                    auto response = FixtureResponse::bytes(FixtureResponse::gif(name), "image/gif");
+                    response.headers.append(qMakePair("Cache-Control"_ba, "no-store"_ba));
+                    if (served->fetch_add(1) > 0)
+                        response.delivery = FixtureResponse::Delivery::Stall;
+                    return response;
+                });
+            server_.addPage('/' + name + ".html", "<img src=\"" + name + ".gif\">");
+        }
+        server_.addPage(u"/held.html"_s, u"<img src=\"a.gif\"><a href=\"held1.html\">1</a><a "
+                                         "href=\"held2.html\">2</a>"_s);
     }
     void refusals_data()
     {
@@ -268,7 +275,7 @@ private Q_SLOTS:
         QTest::newRow("modern") << "/modern.html" << modern
                                 << "bg.gif id_7.jpg inline.gif large.gif later.gif lazy.gif "
                                    "original.gif p.gif pic.gif pic2x.gif plain.gif scrolled.gif "
-                                   "small.gif w800.gif wide.gif"
+                                   "small.gif spacer.gif w800.gif wide.gif"
                                 << "large"_ba;
         // Of a page with frames only its frames' pictures, as framesets keep theirs; every
         // document's with modern sources, on the page and on the pages it links to, also where
@@ -301,13 +308,19 @@ private Q_SLOTS:
     }
     void stopsOnASignal()
     {
+        // Two windows: the second page waits for its turn while the first one's image is asked
+        // for; a stopped run saves neither. Started as a shell starts a background job, with
+        // SIGINT ignored: that one stays ignored, and SIGTERM stops the run.
         QTemporaryDir temp;
         const QString folder = temp.filePath(u"images"_s);
         QProcess child;
+        child.setChildProcessModifier([] { std::signal(SIGINT, SIG_IGN); });
         child.start(QStringLiteral(BRACKENLY_PROGRAM),
                     {"--save-images", server_.url("/held.html").toString(), "--image-folder",
-                     folder, "--manifest", folder + ".jsonl"});
-        QTRY_COMPARE_WITH_TIMEOUT(server_.requestCount("/held.gif"), 2, 60000);
+                     folder, "--manifest", folder + ".jsonl", "--jobs", "2"});
+        QTRY_COMPARE_WITH_TIMEOUT(server_.requestCount("/held1.gif"), 2, 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(server_.requestCount("/held2.gif"), 1, 60000);
+        QVERIFY(::kill(pid_t(child.processId()), SIGINT) == 0);
         QVERIFY(::kill(pid_t(child.processId()), SIGTERM) == 0);
         QVERIFY(child.waitForFinished(30000) && child.exitStatus() == QProcess::NormalExit);
         QCOMPARE(child.exitCode(), 128 + SIGTERM);

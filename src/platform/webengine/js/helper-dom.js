@@ -35,6 +35,7 @@
     const byTagName = Document.prototype.getElementsByTagName;
     const ownerDocument = getter(Node.prototype, 'ownerDocument');
     const localName = getter(Element.prototype, 'localName');
+    const parentElement = getter(Node.prototype, 'parentElement');
     const namespaceUri = getter(Element.prototype, 'namespaceURI');
     const innerHtml = getter(Element.prototype, 'innerHTML');
     const elementId = getter(Element.prototype, 'id');
@@ -332,10 +333,12 @@
             for (let i = 0, n = collectionLength.call(all); i < n; i++) {
                 const element = collectionItem.call(all, i);
                 const name = namespaceUri.call(element) === html ? localName.call(element) : '';
-                const image = !notImages.has(name);
+                const parent = name === 'source' ? parentElement.call(element) : null;
+                const image = !notImages.has(name) &&
+                    !(parent && notImages.has(localName.call(parent)));
                 // Sets first: where a larger candidate shares its file name with the plain
                 // address, the larger one is saved under it.
-                const srcset = name === 'img' || name === 'source'
+                const srcset = image && (name === 'img' || name === 'source')
                     ? getAttribute.call(element, 'srcset') : null;
                 if (srcset)
                     items.push(['S', srcset]);
