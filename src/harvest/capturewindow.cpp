@@ -122,15 +122,15 @@ void CaptureWindow::reportSkipped(const QString& src, const QString& frame, cons
         ReportImage(first->run(), {frame, via, src, {}, ImageOutcome::Status::Skipped, reason});
 }
 
-bool CaptureWindow::prepareSaves(const QList<DomImage>& images, const QString& prefix, bool* whole)
+bool CaptureWindow::prepareSaves(const QList<DomImage>& images, bool* whole)
 {
     const QPointer<CaptureWindow> self(this);
     bool taken = true;
     if (!run_ || run_->spent())
         taken = true; // nothing will be saved
     else if (HarvestHost* first = firstWindow_.data())
-        taken = PrepareImageDownloads(services_.downloader, images, first->saveFolder(),
-                                      ImgBrowser1, prefix);
+        taken =
+            PrepareImageDownloads(services_.downloader, images, first->saveFolder(), ImgBrowser1);
     if (whole)
         *whole = taken;
     return !self.isNull();

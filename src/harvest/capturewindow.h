@@ -50,8 +50,7 @@ protected:
     // Lets the downloader fetch the images about to be saved together (see
     // PrepareImageDownloads); `whole`, when given, tells whether the saves need nothing more
     // from the page. False when this window was closed meanwhile.
-    bool prepareSaves(const QList<DomImage>& images, const QString& prefix = {},
-                      bool* whole = nullptr);
+    bool prepareSaves(const QList<DomImage>& images, bool* whole = nullptr);
 
     Services services_;
     QPointer<HarvestHost> firstWindow_;

@@ -103,7 +103,7 @@ bool frmCapture::SaveCapturedImages(const std::function<void()>& moveOn)
     for (const CapturedDocument& page : pages)
         all += page.images;
     bool whole = true;
-    if (!all.isEmpty() && !prepareSaves(all, {}, &whole))
+    if (!all.isEmpty() && !prepareSaves(all, &whole))
         return false;
     // The page is left before the files are written only when they need nothing more from it.
     auto leave = [&self, &moveOn] {

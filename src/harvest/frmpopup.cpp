@@ -10,6 +10,8 @@
 
 #include <QCoreApplication>
 #include <QPointer>
+#include <algorithm>
+#include <iterator>
 
 namespace brackenly {
 
@@ -40,7 +42,10 @@ void frmPopup::ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QString
         const QList<DomImage> images = RunImages(*doc, modern, services_.scrollLimitMs);
         if (!self)
             return;
-        if (!prepareSaves(images, modern ? QStringLiteral("http") : QStringLiteral("http://")))
+        QList<DomImage> wanted; // the rest are passed over below
+        std::copy_if(images.cbegin(), images.cend(), std::back_inserter(wanted),
+                     [modern](const DomImage& image) { return IsRunAddress(image.src, modern); });
+        if (!prepareSaves(wanted))
             return;
         for (const DomImage& image : images) {
             if (image.src.trimmed().isEmpty()) {

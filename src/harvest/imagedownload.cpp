@@ -76,13 +76,13 @@ ImageOutcome DownloadImageOutcome(ImageDownloader* downloader, const QString& sr
 }
 
 bool PrepareImageDownloads(ImageDownloader* downloader, const QList<DomImage>& images,
-                           const QString& folder, Browser* page, const QString& prefix)
+                           const QString& folder, Browser* page)
 {
     if (!downloader)
         return true;
     QStringList srcs;
     for (const DomImage& image : images) {
-        if (image.src.trimmed().isEmpty() || !image.src.startsWith(prefix))
+        if (image.src.trimmed().isEmpty())
             continue;
         const QString path = ImageFilePath(folder, image.src);
         if (!path.isEmpty() && !inFlight().contains(path) && !QFileInfo::exists(path))

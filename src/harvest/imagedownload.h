@@ -27,11 +27,11 @@ ImageOutcome DownloadImageOutcome(ImageDownloader* downloader, const QString& sr
                                   const QString& path, Browser* page);
 
 // Tells the downloader which of `images` are about to be saved into `folder` (those with
-// an address starting with `prefix`, a safe name and no file yet), so it may fetch them
-// together. May wait on the engine; failures are left to the downloads themselves. True
-// when their downloads need nothing more from the page.
+// an address, a safe name and no file yet), so it may fetch them together. May wait on the
+// engine; failures are left to the downloads themselves. True when their downloads need
+// nothing more from the page.
 bool PrepareImageDownloads(ImageDownloader* downloader, const QList<DomImage>& images,
-                           const QString& folder, Browser* page, const QString& prefix = {});
+                           const QString& folder, Browser* page);
 
 // The file names being downloaded right now (for tests).
 bool IsImageDownloading(const QString& path);
