@@ -6,7 +6,6 @@
 #include "frmbrowser.h"
 #include "imageharvester.h"
 #include "manifestwriter.h"
-#include "runsaver.h"
 #include "terminationsignals.h"
 
 #include <QCoreApplication>
@@ -186,12 +185,9 @@ void CommandLineRun::stop(int signal)
     stoppedBy_ = signal;
     if (loading_)
         loading_->quit();
-    if (!window_)
-        return;
     // Pages already captured are not saved either: the signal's sender wants the end now.
-    if (RunSaver* run = window_->harvester()->currentRun())
-        run->stopSaving();
-    window_->harvester()->stopRun();
+    if (window_)
+        window_->harvester()->stopRun(false);
 }
 
 void CommandLineRun::imageMet(const ImageOutcome& outcome)

@@ -129,8 +129,10 @@ void ImageHarvester::mnuSaveImage_Click()
         stopRun();
 }
 
-void ImageHarvester::stopRun()
+void ImageHarvester::stopRun(bool keepCaptured)
 {
+    if (run_ && !keepCaptured)
+        run_->stopSaving();
     if (!host_ || host_->saveImageCaption() != kSavingImageText)
         return;
     host_->setSaveImageCaption(kSaveImageText);

@@ -44,8 +44,9 @@ public:
     void cmdSaveImage_Click() { mnuSaveImage_Click(); }
     // Starts a run, or stops the one in progress when it has run more than a second.
     void mnuSaveImage_Click();
-    // Stops the run in progress now, as a later click does; the pages saved so far stay.
-    void stopRun();
+    // Stops the run in progress now, as a later click does; the pages saved so far stay, and
+    // those captured but not saved yet are saved when `keepCaptured`.
+    void stopRun(bool keepCaptured = true);
     // Opens the window's image folder in the file manager.
     void cmdImageFolder_Click();
     void Timer2_Timer();
