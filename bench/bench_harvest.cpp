@@ -463,12 +463,11 @@ int main(int argc, char* argv[])
     const bool a11yOk = a11yMs >= 0 && bMs > 0 && double(a11yMs) <= 1.25 * double(bMs);
     std::printf("target (a11y) <= 1.25 x (b): %s (%.2f; %.2f against the floor with the bridge "
                 "on)\n",
-                a11yOk ? "met" : "missed", bMs > 0 ? double(a11yMs) / double(bMs) : 0.0,
-                a11yFloorMs > 0 ? double(a11yMs) / double(a11yFloorMs) : 0.0);
+                a11yOk ? "met" : "missed", ratio(a11yMs, bMs), ratio(a11yMs, a11yFloorMs));
     const bool timeOk = aMs >= 0 && bMs > 0 && double(aMs) <= 1.25 * double(bMs);
     const bool requestsOk = saved == expected && perImage <= 1.1;
     std::printf("target (a) <= 1.25 x (b): %s (%.2f)\n", timeOk ? "met" : "missed",
-                bMs > 0 ? double(aMs) / double(bMs) : 0.0);
+                ratio(aMs, bMs));
     std::printf("target <= 1.1 requests per saved image, all %d saved: %s\n", expected,
                 requestsOk ? "met" : "missed");
     return timeOk && requestsOk && a11yOk ? 0 : 1;
