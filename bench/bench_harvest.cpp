@@ -114,7 +114,7 @@ int bareView(FixtureServer& server, const Gallery& gallery)
 // (b): the pages alone in `views` QWebEngineViews at once, each complete at loadFinished: the
 // index first, then the 100 pages shared out, plus 10 ms per link. Without `images` the views
 // load none, which shows what the pages' own loading leaves to overlap.
-int bareEngineViews(FixtureServer& server, const Gallery& gallery, int views, bool images)
+int bareEngineViews(FixtureServer& server, const Gallery& gallery, int views, bool images, bool shown = true)
 {
     std::vector<std::unique_ptr<QWebEngineView>> pool;
     QStringList queue;
@@ -123,7 +123,7 @@ int bareEngineViews(FixtureServer& server, const Gallery& gallery, int views, bo
         QWebEngineView* view = pool.emplace_back(std::make_unique<QWebEngineView>()).get();
         view->settings()->setAttribute(QWebEngineSettings::AutoLoadImages, images);
         view->resize(800, 600);
-        view->show();
+        if (shown) view->show();
         QObject::connect(view, &QWebEngineView::loadFinished, [&, view](bool) {
             --busy;
             if (!queue.isEmpty()) {
@@ -369,6 +369,8 @@ int main(int argc, char* argv[])
         if (mode.startsWith(u'e') || mode.startsWith(u'n')) // "e4": 4 views; "n": no images
             return bareEngineViews(server, gallery, std::max(1, mode.mid(1).toInt()),
                                    mode.startsWith(u'e'));
+        if (mode.startsWith(u'h'))
+            return bareEngineViews(server, gallery, std::max(1, mode.mid(1).toInt()), true, false);
         if (mode == QLatin1String("d"))
             return wgetRun(server, gallery);
         return 2;

@@ -87,9 +87,11 @@ int CommandLineRun::run()
     window_->gstrSaveFolder = folder;
     if (!options_.manifest.isEmpty()) {
         manifest_ = std::make_unique<ManifestWriter>(options_.manifest);
-        if (const QString error = manifest_->open(); !error.isEmpty())
+        if (const QString error = manifest_->open(); !error.isEmpty()) {
+            removeMadeFolders(); // a refused run leaves nothing behind
             return fail(QStringLiteral("The manifest %1 cannot be written: %2.")
                             .arg(QDir::toNativeSeparators(options_.manifest), error));
+        }
     }
     page_ = window_->LastCompletedUrl.isEmpty() ? options_.url : window_->LastCompletedUrl;
 
@@ -167,11 +169,29 @@ QString CommandLineRun::useFolder(const QString& folder)
     const QFileInfo info(folder);
     if (info.exists() && !info.isDir())
         return QStringLiteral("it is not a folder");
-    if (!QDir().mkpath(folder))
+    // The folders mkpath is about to make, deepest first.
+    for (QString path = QDir::cleanPath(folder); !QFileInfo::exists(path);) {
+        madeFolders_.append(path);
+        const QString parent = QFileInfo(path).path();
+        if (parent == path)
+            break;
+        path = parent;
+    }
+    if (!QDir().mkpath(folder)) {
+        removeMadeFolders();
         return QStringLiteral("it cannot be made");
+    }
     if (!QFileInfo(folder).isWritable())
         return QStringLiteral("it cannot be written");
     return {};
+}
+
+void CommandLineRun::removeMadeFolders()
+{
+    // rmdir leaves a folder that is no longer empty.
+    for (const QString& path : std::as_const(madeFolders_))
+        QDir().rmdir(path);
+    madeFolders_.clear();
 }
 
 int CommandLineRun::fail(const QString& line, int code)

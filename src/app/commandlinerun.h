@@ -35,6 +35,8 @@ private:
     // Empty when the page loaded, else why not.
     QString loadPage();
     QString useFolder(const QString& folder);
+    // Removes the folders useFolder made, if they are still empty.
+    void removeMadeFolders();
     int fail(const QString& line, int code = 1);
     // SIGINT or SIGTERM: the run stops as a stop click stops it, and the program ends.
     void stop(int signal);
@@ -47,6 +49,7 @@ private:
     QPointer<QEventLoop> loading_;
     std::unique_ptr<ManifestWriter> manifest_;
     QString page_;
+    QStringList madeFolders_; // by useFolder, deepest first
     bool progress_ = false;        // stderr is a terminal
     int stoppedBy_ = 0;            // the signal that stopped the run
     int counts_[4] = {0, 0, 0, 0}; // by ImageOutcome::Status

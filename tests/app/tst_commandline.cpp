@@ -181,9 +181,10 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("says");
-        const auto saving = [](const char* address, const char* folder) {
+        const auto saving = [](const char* address, const char* folder,
+                               const char* manifest = "{dir}/m.jsonl") {
             return QStringList{"--save-images", address,      "--image-folder",
-                               folder,          "--manifest", "{dir}/m.jsonl"};
+                               folder,          "--manifest", manifest};
         };
         QTest::newRow("help") << QStringList{"--help"} << 0 << "--save-images <url>";
         QTest::newRow("no address") << QStringList{"--save-images"} << 2 << "Missing value";
@@ -196,6 +197,9 @@ private Q_SLOTS:
             << saving("{missing}", "{dir}") << 1 << "The address {missing} did not load";
         QTest::newRow("folder is a file")
             << saving("{page}", "{file}/x") << 1 << "The image folder {file}/x cannot be used";
+        QTest::newRow("manifest cannot be opened")
+            << saving("{page}", "{dir}/a/b", "{file}/m.jsonl") << 1
+            << "The manifest {file}/m.jsonl cannot be written";
         QTest::newRow("jobs 0") << QStringList{"--save-images", "{page}", "--jobs", "0"} << 2
                                 << "--jobs needs a whole number";
     }
