@@ -10,7 +10,8 @@
 //       the pages' images: what the engine itself gains from loading pages side by side
 //   (c) server requests per saved image during (a)
 //   (d) wget -r -l1 -p -nd of the same site
-// During (a) it also reports the longest time the window left a 10 ms timer waiting.
+// During (a) it also reports the longest time the window left a 10 ms timer waiting, and for
+// (a) and the QWebEngineView floor how long the main thread ran and how busy the machine was.
 // For context it also times the image folder's file system alone: the saved files written
 // again, as the downloader writes them (a temporary name, then a rename), into a new folder
 // beside it. Where file creation is slow this share of (a) is the disk's, not the run's.
@@ -21,6 +22,7 @@
 // reader follows. Each measure runs in a process of its own, so no cache carries over. Run:
 // QTWEBENGINE_DISABLE_SANDBOX=1 xvfb-run -a ./bench_harvest
 
+#include "benchcpu.h"
 #include "benchgallery.h"
 #include "benchsessionbus.h"
 #include "benchwait.h"
@@ -68,6 +70,12 @@ constexpr int kImagesPerPage = 5;
 constexpr int kTimer2Ms = 10;
 constexpr int kLatencyMs = 20; // the "l" runs: each answer waits this long
 
+void printCpu(const CpuMeter& cpu)
+{
+    std::printf("RESULT ui_ms %lld\n", static_cast<long long>(cpu.threadMs()));
+    std::printf("RESULT busy_pct %d\n", cpu.machineBusyPercent());
+}
+
 // Loads the 101 pages one after another: `load` starts one, `complete` turns true when it has.
 // The time, plus 10 ms per link, or -1 when a page did not complete.
 qint64 loadPages(FixtureServer& server, const Gallery& gallery,
@@ -114,7 +122,7 @@ int bareView(FixtureServer& server, const Gallery& gallery)
 // (b): the pages alone in `views` QWebEngineViews at once, each complete at loadFinished: the
 // index first, then the 100 pages shared out, plus 10 ms per link. Without `images` the views
 // load none, which shows what the pages' own loading leaves to overlap.
-int bareEngineViews(FixtureServer& server, const Gallery& gallery, int views, bool images, bool shown = true)
+int bareEngineViews(FixtureServer& server, const Gallery& gallery, int views, bool images)
 {
     std::vector<std::unique_ptr<QWebEngineView>> pool;
     QStringList queue;
@@ -123,7 +131,7 @@ int bareEngineViews(FixtureServer& server, const Gallery& gallery, int views, bo
         QWebEngineView* view = pool.emplace_back(std::make_unique<QWebEngineView>()).get();
         view->settings()->setAttribute(QWebEngineSettings::AutoLoadImages, images);
         view->resize(800, 600);
-        if (shown) view->show();
+        view->show();
         QObject::connect(view, &QWebEngineView::loadFinished, [&, view](bool) {
             --busy;
             if (!queue.isEmpty()) {
@@ -132,6 +140,7 @@ int bareEngineViews(FixtureServer& server, const Gallery& gallery, int views, bo
             }
         });
     }
+    const CpuMeter cpu;
     QElapsedTimer clock;
     clock.start();
     ++busy;
@@ -147,6 +156,7 @@ int bareEngineViews(FixtureServer& server, const Gallery& gallery, int views, bo
     complete = complete && waitFor([&] { return busy == 0; }, 60000);
     const qint64 ms = complete ? clock.elapsed() + qint64(kPages) * kTimer2Ms : -1;
     std::printf("RESULT e_ms %lld\n", static_cast<long long>(ms));
+    printCpu(cpu);
     return ms < 0 ? 1 : 0;
 }
 
@@ -215,10 +225,12 @@ int harvestRun(FixtureServer& server, const Gallery& gallery, int jobs)
                      [&] { longestStall = std::max(longestStall, sinceTick.restart()); });
     sinceTick.start();
     ticker.start(10);
+    const CpuMeter cpu;
     QElapsedTimer clock;
     clock.start();
     w->cmdSaveImage->click();
     const qint64 ms = clock.elapsed();
+    printCpu(cpu);
     ticker.stop();
     std::printf("RESULT stall_ms %lld\n", static_cast<long long>(longestStall));
     const int saved = int(QDir(folder).entryList(QDir::Files).size());
@@ -369,8 +381,6 @@ int main(int argc, char* argv[])
         if (mode.startsWith(u'e') || mode.startsWith(u'n')) // "e4": 4 views; "n": no images
             return bareEngineViews(server, gallery, std::max(1, mode.mid(1).toInt()),
                                    mode.startsWith(u'e'));
-        if (mode.startsWith(u'h'))
-            return bareEngineViews(server, gallery, std::max(1, mode.mid(1).toInt()), true, false);
         if (mode == QLatin1String("d"))
             return wgetRun(server, gallery);
         return 2;
@@ -439,6 +449,14 @@ int main(int argc, char* argv[])
         "the pages without their images: %lld ms against %lld ms (%.2f)\n",
         static_cast<long long>(e4Ms), static_cast<long long>(engineMs), ratio(e4Ms, engineMs),
         static_cast<long long>(n4Ms), static_cast<long long>(nMs), ratio(n4Ms, nMs));
+    // Where the time went: the main thread (also the engine's browser thread) and the machine.
+    const auto cpu = [](const QMap<QString, qint64>& r) {
+        return QStringLiteral("main thread %1 ms, machine %2% busy")
+            .arg(r.value(QStringLiteral("ui_ms"), -1))
+            .arg(r.value(QStringLiteral("busy_pct"), -1));
+    };
+    std::printf("    processor: --jobs 1 %s; --jobs 4 %s; 1 view %s; 4 views %s\n",
+                qPrintable(cpu(a)), qPrintable(cpu(a4)), qPrintable(cpu(e)), qPrintable(cpu(e4)));
     std::printf(
         "    the image folder's file system alone: the %lld files written again in %lld ms\n",
         static_cast<long long>(saved),
