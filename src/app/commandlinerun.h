@@ -49,7 +49,7 @@ private:
     QPointer<QEventLoop> loading_;
     std::unique_ptr<ManifestWriter> manifest_;
     QString page_;
-    QStringList madeFolders_; // by useFolder, deepest first
+    QStringList madeFolders_;      // by useFolder, deepest first
     bool progress_ = false;        // stderr is a terminal
     int stoppedBy_ = 0;            // the signal that stopped the run
     int counts_[4] = {0, 0, 0, 0}; // by ImageOutcome::Status

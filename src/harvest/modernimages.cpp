@@ -110,30 +110,114 @@ QString largestCandidate(const QString& srcset)
     return best ? best->url : QString();
 }
 
-// The addresses of the url() items of a computed background-image, in order.
+// Reads a quoted string or the argument of url( (`at` just after the parenthesis) and moves
+// `at` past it: the address, its escapes undone.
+QString readAddress(const QString& value, qsizetype& at, bool inUrl)
+{
+    while (at < value.size() && value.at(at).isSpace())
+        ++at;
+    QString url;
+    if (at < value.size() && (value.at(at) == u'"' || value.at(at) == u'\'')) {
+        const QChar quote = value.at(at++);
+        for (; at < value.size() && value.at(at) != quote; ++at) {
+            if (value.at(at) == u'\\' && at + 1 < value.size())
+                ++at;
+            url.append(value.at(at));
+        }
+        ++at;
+        if (inUrl) {
+            const qsizetype end = value.indexOf(u')', at);
+            at = end < 0 ? value.size() : end + 1;
+        }
+    } else if (inUrl) {
+        const qsizetype end = value.indexOf(u')', at);
+        url = value.mid(at, end < 0 ? -1 : end - at).trimmed();
+        at = end < 0 ? value.size() : end + 1;
+    }
+    return url;
+}
+
+// A resolution descriptor of image-set() in dots per CSS pixel; 0 for anything else.
+double resolution(const QString& token)
+{
+    static const QList<std::pair<QLatin1String, double>> units{{QLatin1String("dppx"), 1},
+                                                               {QLatin1String("dpcm"), 2.54 / 96},
+                                                               {QLatin1String("dpi"), 1.0 / 96},
+                                                               {QLatin1String("x"), 1}};
+    for (const auto& [unit, scale] : units) {
+        if (token.endsWith(unit, Qt::CaseInsensitive)) {
+            bool ok = false;
+            const double number = token.chopped(unit.size()).toDouble(&ok);
+            return ok && number > 0 ? number * scale : 0;
+        }
+    }
+    return 0;
+}
+
+// The densest address of an image-set() whose options start at `at`, just after its
+// parenthesis; moves `at` past the closing one. Its data: options and gradients are left out.
+QString densestOption(const QString& value, qsizetype& at)
+{
+    QString best;
+    double bestDensity = 0;
+    while (at < value.size()) {
+        while (at < value.size() && (value.at(at).isSpace() || value.at(at) == u','))
+            ++at;
+        if (at >= value.size() || value.at(at) == u')')
+            break;
+        QString url;
+        if (value.mid(at, 4).compare(QLatin1String("url("), Qt::CaseInsensitive) == 0) {
+            at += 4;
+            url = readAddress(value, at, true);
+        } else if (value.at(at) == u'"' || value.at(at) == u'\'') {
+            url = readAddress(value, at, false);
+        }
+        // The rest of the option: its resolution, a type(), or an image that is no address.
+        double density = 1;
+        QString token;
+        for (int depth = 0; at < value.size(); ++at) {
+            const QChar c = value.at(at);
+            if (depth == 0 && (c == u',' || c == u')' || c.isSpace())) {
+                if (const double r = resolution(token); r > 0)
+                    density = r;
+                token.clear();
+                if (!c.isSpace())
+                    break;
+                continue;
+            }
+            depth += c == u'(' ? 1 : c == u')' ? -1 : 0;
+            token.append(c);
+        }
+        if (!url.isEmpty() && !isPlaceholder(url, 0, 0) && density > bestDensity) {
+            best = url;
+            bestDensity = density;
+        }
+    }
+    ++at;
+    return best;
+}
+
+// The addresses of a computed background-image, in order: each url() item, and of each
+// image-set() its densest option alone.
 QStringList backgroundUrls(const QString& value)
 {
     QStringList urls;
     qsizetype at = 0;
-    while ((at = value.indexOf(QLatin1String("url("), at, Qt::CaseInsensitive)) >= 0) {
-        at += 4;
-        while (at < value.size() && value.at(at).isSpace())
-            ++at;
-        QString url;
-        if (at < value.size() && (value.at(at) == u'"' || value.at(at) == u'\'')) {
-            const QChar quote = value.at(at++);
-            for (; at < value.size() && value.at(at) != quote; ++at) {
-                if (value.at(at) == u'\\' && at + 1 < value.size())
-                    ++at;
-                url.append(value.at(at));
-            }
+    while (at < value.size()) {
+        const qsizetype url = value.indexOf(QLatin1String("url("), at, Qt::CaseInsensitive);
+        const qsizetype set = value.indexOf(QLatin1String("image-set("), at, Qt::CaseInsensitive);
+        if (url < 0 && set < 0)
+            break;
+        QString address;
+        if (set >= 0 && (url < 0 || set < url)) {
+            at = set + 10;
+            address = densestOption(value, at);
         } else {
-            const qsizetype end = value.indexOf(u')', at);
-            url = value.mid(at, end < 0 ? -1 : end - at).trimmed();
-            at = end < 0 ? value.size() : end;
+            at = url + 4;
+            address = readAddress(value, at, true);
         }
-        if (!url.isEmpty())
-            urls.append(url);
+        if (!address.isEmpty())
+            urls.append(address);
     }
     return urls;
 }

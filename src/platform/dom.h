@@ -112,7 +112,8 @@ public:
             sources.items.append({DomImageSource::Kind::Src, image.src});
         return sources;
     }
-    // Scrolls one screen further down; a document that cannot scroll is at its end.
+    // Scrolls one screen further down, and each element that scrolls on its own; a document
+    // that cannot scroll is at its end.
     virtual DomScroll scrollDown() { return {}; }
     // The forms with the controls a form submits (input, button, select, textarea) as elements.
     virtual DomList<DomForm> forms() = 0;

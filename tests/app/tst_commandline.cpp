@@ -103,8 +103,9 @@ private Q_SLOTS:
                                                        "ff0000000000"               // 2 colours
                                                        "2c000000000200010000"       // the image
                                                        "0202040a003b");             // its pixels
-        for (const char* name : {"plain", "lazy", "original", "later", "w100", "w800", "small",
-                                 "large", "pic", "pic1x", "pic2x", "bg", "inline", "scrolled"})
+        for (const char* name :
+             {"plain", "lazy", "original", "later", "w100", "w800", "small", "large", "pic",
+              "pic1x", "pic2x", "bg", "inline", "scrolled", "set1x", "set2x", "inner"})
             server_.addResource(u"/%1.gif"_s.arg(QLatin1String(name)), picture, "image/gif");
         server_.addResource(u"/get.php"_s, picture, "image/gif");
         // One name for a small and a large picture (bytes after a GIF's end are ignored).
@@ -138,6 +139,8 @@ private Q_SLOTS:
                 "<img src=\"small.gif\" srcset=\"small.gif, large.gif 2x\"><picture><source "
                 "srcset=\"pic1x.gif 1x, pic2x.gif 2x\"><img src=\"pic.gif\"></picture>"
                 "<div class=\"bg\"></div><div style=\"background:url('inline.gif')\"></div>"
+                "<div style=\"height:9px;background-image:-webkit-image-set(url(set1x.gif) 1x, "
+                "url(set2x.gif) 2x)\"></div>"
                 "<img src=\"s/p.gif\" srcset=\"l/p.gif 2x\"><img src=\"spacer.gif\" "
                 "srcset=\"wide.gif 400w\"><video data-src=\"clip.mp4\"><source "
                 "data-src=\"clip.mp4\"></video><a data-src=\"#box\"><div "
@@ -147,6 +150,14 @@ private Q_SLOTS:
                 " fetch('batch.txt').then(() => document.body.append("
                 "Object.assign(new Image(), {src: 'scrolled.gif'}))); }"
                 " }).observe(document.getElementById('end'));</script>"));
+        // Laid out as an app: the page stays put and an element of its own scrolls.
+        server_.addPage(u"/app.html"_s,
+                        u"<style>html,body{height:100%;margin:0;overflow:hidden}</style><main "
+                        "style=\"height:100%;overflow-y:auto\"><div style=\"height:3000px\"></div>"
+                        "<p id=\"end\">end</p></main><script>new IntersectionObserver(e => { if "
+                        "(e[0].isIntersecting) document.querySelector('main').append(Object.assign("
+                        "new Image(), {src: 'inner.gif'})); }).observe(document.getElementById("
+                        "'end'));</script>"_s);
         // Pages sharing s.gif, the first one slowest: rows must not depend on which loads first.
         QString links;
         for (int i = 0; i < 6; ++i) {
@@ -279,11 +290,13 @@ private Q_SLOTS:
         QTest::newRow("modern") << "/modern.html" << modern
                                 << "bg.gif id_7.jpg inline.gif large.gif later.gif lazy.gif "
                                    "original.gif p.gif pic.gif pic2x.gif plain.gif scrolled.gif "
-                                   "small.gif spacer.gif w800.gif wide.gif"
+                                   "set2x.gif small.gif spacer.gif w800.gif wide.gif"
                                 << "large"_ba;
         // Of a page with frames only its frames' pictures, as framesets keep theirs; every
         // document's with modern sources, on the page and on the pages it links to, also where
         // the server sends a link on.
+        QTest::newRow("scrolling element, modern") << "/app.html" << modern << "inner.gif"
+                                                   << ""_ba;
         QTest::newRow("frames") << "/framed.html" << QStringList{} << "framed.gif"
                                 << ""_ba;
         QTest::newRow("frames, modern")

@@ -132,6 +132,11 @@ private Q_SLOTS:
         row("background url items", Kind::Background,
             {"url(\"http://h/q\\\"x.png\"), linear-gradient(red, blue), url(b.png)", "none"},
             {"http://h/q%22x.png", "http://h/d/b.png"});
+        row("image-set: its densest option alone", Kind::Background,
+            {"-webkit-image-set(url(\"a.png\") 1x, url(\"data:,z\") 9x, url(c.png) 2x), "
+             "image-set(\"s.png\" type(\"image/webp\"), 'd.png' 192dpi, linear-gradient(red, "
+             "blue) 3x)"},
+            {"http://h/d/c.png", "http://h/d/d.png"});
     }
     void modernImages()
     {

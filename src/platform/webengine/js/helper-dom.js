@@ -50,6 +50,11 @@
     const getAttribute = Element.prototype.getAttribute;
     const docBase = getter(Node.prototype, 'baseURI');
     const docScroller = getter(Document.prototype, 'scrollingElement');
+    const docBody = getter(Document.prototype, 'body');
+    const clientHeight = getter(Element.prototype, 'clientHeight');
+    const scrollHeight = getter(Element.prototype, 'scrollHeight');
+    const scrollTop = getter(Element.prototype, 'scrollTop');
+    const elementScrollTo = Element.prototype.scrollTo;
     const htmlClick = HTMLElement.prototype.click;
     const dispatch = EventTarget.prototype.dispatchEvent;
     const hasOwn = Object.prototype.hasOwnProperty;
@@ -361,16 +366,40 @@
             }
             return [text(docBase.call(doc)), items];
         },
-        // One screen down without smooth scrolling: [end reached, different img addresses
-        // before the step].
+        // One screen down without smooth scrolling, the page and every element that scrolls on
+        // its own: [all ends reached, different img addresses before the step].
         scroll(doc) {
             const count = new Set(list(docImages.call(doc), (img) => text(img.src))).size;
             const view = docView.call(doc);
-            const root = docScroller.call(doc);
-            if (!view || !root)
+            if (!view)
                 return [true, count];
-            view.scrollTo({top: view.scrollY + Math.max(1, view.innerHeight), behavior: 'instant'});
-            return [view.scrollY + view.innerHeight >= root.scrollHeight - 1, count];
+            // None in quirks mode when the body scrolls on its own (it is met below).
+            const root = docScroller.call(doc);
+            let end = true;
+            if (root) {
+                view.scrollTo({top: view.scrollY + Math.max(1, view.innerHeight), behavior: 'instant'});
+                end = view.scrollY + view.innerHeight >= root.scrollHeight - 1;
+            }
+            // Pages laid out as an app scroll an element of their own, not the page: each such
+            // element moves a box down too. One that does not move counts as at its end.
+            const all = byTagName.call(doc, '*');
+            const body = docBody.call(doc);
+            for (let i = 0, n = collectionLength.call(all); i < n; i++) {
+                const element = collectionItem.call(all, i);
+                const height = clientHeight.call(element);
+                if (height <= 0 || element === root || element === body ||
+                    scrollHeight.call(element) <= height + 1)
+                    continue;
+                const overflow = view.getComputedStyle(element).overflowY;
+                if (overflow !== 'auto' && overflow !== 'scroll')
+                    continue;
+                const before = scrollTop.call(element);
+                elementScrollTo.call(element, {top: before + height, behavior: 'instant'});
+                const after = scrollTop.call(element);
+                if (after > before && after + height < scrollHeight.call(element) - 1)
+                    end = false;
+            }
+            return [end, count];
         },
         // Collections a fill acts on come with the address the document has at that moment.
         forms(doc) {
