@@ -105,7 +105,7 @@ private Q_SLOTS:
                                                        "0202040a003b");             // its pixels
         for (const char* name :
              {"plain", "lazy", "original", "later", "w100", "w800", "small", "large", "pic",
-              "pic1x", "pic2x", "bg", "inline", "scrolled", "set1x", "set2x", "inner"})
+              "pic1x", "pic2x", "bg", "inline", "scrolled", "set1x", "set2x", "inner", "box"})
             server_.addResource(u"/%1.gif"_s.arg(QLatin1String(name)), picture, "image/gif");
         server_.addResource(u"/get.php"_s, picture, "image/gif");
         // One name for a small and a large picture (bytes after a GIF's end are ignored).
@@ -150,14 +150,26 @@ private Q_SLOTS:
                 " fetch('batch.txt').then(() => document.body.append("
                 "Object.assign(new Image(), {src: 'scrolled.gif'}))); }"
                 " }).observe(document.getElementById('end'));</script>"));
-        // Laid out as an app: the page stays put and an element of its own scrolls.
-        server_.addPage(u"/app.html"_s,
-                        u"<style>html,body{height:100%;margin:0;overflow:hidden}</style><main "
-                        "style=\"height:100%;overflow-y:auto\"><div style=\"height:3000px\"></div>"
-                        "<p id=\"end\">end</p></main><script>new IntersectionObserver(e => { if "
-                        "(e[0].isIntersecting) document.querySelector('main').append(Object.assign("
-                        "new Image(), {src: 'inner.gif'})); }).observe(document.getElementById("
-                        "'end'));</script>"_s);
+        // Laid out as an app: the page stays put and an element of its own scrolls (with the
+        // engine's overlay scroll bar), or a quirks-mode body does. A small box of text there
+        // is not scrolled: its scroll would show box.gif.
+        const QString observer = u"<p id=\"end\">end</p><script>new IntersectionObserver(e => { if "
+                                 "(e[0].isIntersecting) document.getElementById('end').after("
+                                 "Object.assign(new Image(), {src: 'inner.gif'})); }).observe("
+                                 "document.getElementById('end'));</script>"_s;
+        server_.addPage(
+            u"/app.html"_s,
+            u"<style>html,body{height:100%;margin:0;overflow:hidden}</style><pre "
+            "style=\"height:40px;overflow:auto\" onscroll=\"this.after(Object.assign(new "
+            "Image(), {src: 'box.gif'}))\">"_s +
+                QString(u"line\n"_s).repeated(50) +
+                u"</pre><main style=\"height:80%;overflow-y:overlay\"><div "
+                "style=\"height:3000px\"></div>"_s +
+                observer + u"</main>"_s);
+        server_.addPage(u"/body.html"_s,
+                        u"<style>html,body{height:100%;margin:0;overflow:auto}</style><div "
+                        "style=\"height:3000px\"></div>"_s +
+                            observer);
         // Pages sharing s.gif, the first one slowest: rows must not depend on which loads first.
         QString links;
         for (int i = 0; i < 6; ++i) {
@@ -297,6 +309,8 @@ private Q_SLOTS:
         // the server sends a link on.
         QTest::newRow("scrolling element, modern") << "/app.html" << modern << "inner.gif"
                                                    << ""_ba;
+        QTest::newRow("scrolling quirks body, modern") << "/body.html" << modern << "inner.gif"
+                                                       << ""_ba;
         QTest::newRow("frames") << "/framed.html" << QStringList{} << "framed.gif"
                                 << ""_ba;
         QTest::newRow("frames, modern")

@@ -50,7 +50,6 @@
     const getAttribute = Element.prototype.getAttribute;
     const docBase = getter(Node.prototype, 'baseURI');
     const docScroller = getter(Document.prototype, 'scrollingElement');
-    const docBody = getter(Document.prototype, 'body');
     const clientHeight = getter(Element.prototype, 'clientHeight');
     const scrollHeight = getter(Element.prototype, 'scrollHeight');
     const scrollTop = getter(Element.prototype, 'scrollTop');
@@ -69,6 +68,10 @@
     // Elements whose lazy address is a video, a script or a page, never an image.
     const notImages = new Set(['audio', 'embed', 'iframe', 'link', 'object', 'script', 'track',
                                'video']);
+    // Boxes that scroll their own content ("overlay" is this engine's overlay scroll bar), and
+    // controls whose scrolling shows text, never images.
+    const scrollingOverflow = new Set(['auto', 'scroll', 'overlay']);
+    const notScrolled = new Set(['textarea', 'select']);
     // The identity token of a document, kept on the document itself in this world, so the
     // helper of its own frame and the helper of the top document see the same one.
     const tokenKey = Symbol.for('brackenly.documentToken');
@@ -373,7 +376,7 @@
             const view = docView.call(doc);
             if (!view)
                 return [true, count];
-            // None in quirks mode when the body scrolls on its own (it is met below).
+            // None in quirks mode when the body scrolls on its own.
             const root = docScroller.call(doc);
             let end = true;
             if (root) {
@@ -381,17 +384,19 @@
                 end = view.scrollY + view.innerHeight >= root.scrollHeight - 1;
             }
             // Pages laid out as an app scroll an element of their own, not the page: each such
-            // element moves a box down too. One that does not move counts as at its end.
+            // box moves down by its height too. Smaller boxes (code, a text field, a news ticker)
+            // are left alone, so they do not hold the walk; a box that does not move is at its
+            // end. A body that scrolls on its own is one of them (in quirks mode root is null).
             const all = byTagName.call(doc, '*');
-            const body = docBody.call(doc);
+            const least = view.innerHeight / 2;
             for (let i = 0, n = collectionLength.call(all); i < n; i++) {
                 const element = collectionItem.call(all, i);
                 const height = clientHeight.call(element);
-                if (height <= 0 || element === root || element === body ||
+                if (height <= 0 || height < least || element === root ||
+                    notScrolled.has(localName.call(element)) ||
                     scrollHeight.call(element) <= height + 1)
                     continue;
-                const overflow = view.getComputedStyle(element).overflowY;
-                if (overflow !== 'auto' && overflow !== 'scroll')
+                if (!scrollingOverflow.has(view.getComputedStyle(element).overflowY))
                     continue;
                 const before = scrollTop.call(element);
                 elementScrollTo.call(element, {top: before + height, behavior: 'instant'});
