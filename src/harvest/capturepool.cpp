@@ -156,6 +156,8 @@ void CapturePool::hold(Slot* slot)
 {
     if (slot->state != Slot::State::Loading)
         return;
+    if (slot->window)
+        slot->window->abandonLink();
     slot->timeOut->stop();
     slot->state = Slot::State::Held;
     slot->settle->start();

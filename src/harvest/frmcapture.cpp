@@ -37,6 +37,11 @@ void frmCapture::ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QStri
     const QPointer<HarvestHost> first = firstWindow_;
     const QPointer<frmCapture> self(this); // a stop may close it during the reads
     const QString redirectedTo = std::exchange(redirectedTo_, QString());
+    // As one window reads only the page it was sent to, one of several reads only the first
+    // completion after it loaded its link: not a reload, a refresh or a script's next page
+    // while the page waits for its turn, nor a page that completes after its time ran out.
+    if (ownLinks_ && !std::exchange(awaiting_, false))
+        return;
     try {
         if (first && (url.contains(level2Url(), Qt::CaseInsensitive) ||
                       (!redirectedTo.isEmpty() && url.contains(redirectedTo, Qt::CaseInsensitive))))
@@ -52,6 +57,7 @@ void frmCapture::ImgBrowser1_DocumentComplete(const FrameRef& pDisp, const QStri
 void frmCapture::loadOwnLink(const QString& url)
 {
     ownLinks_ = true;
+    awaiting_ = true;
     ownLink_ = url;
     ImgBrowser1->Navigate(url);
 }

@@ -32,6 +32,8 @@ public:
     // Loads `url` as one of several capture windows of a run: the completion is told by
     // pageReported(), not through the first window's flags, which serve one link at a time.
     void loadOwnLink(const QString& url);
+    // The link's time ran out: a completion that comes after is not read.
+    void abandonLink() { awaiting_ = false; }
 
 Q_SIGNALS:
     void pageReported();
@@ -53,7 +55,8 @@ private:
     QList<CapturedDocument> captured_; // in order
     QString ownLink_;
     bool ownLinks_ = false;
-    QString redirectedTo_; // where the server sent the present navigation on, if it did
+    bool awaiting_ = false; // the own link's page has not completed yet
+    QString redirectedTo_;  // where the server sent the present navigation on, if it did
 };
 
 } // namespace brackenly

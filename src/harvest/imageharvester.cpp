@@ -155,7 +155,10 @@ void ImageHarvester::folderRefused(const QString& folder, const QString& reason)
         return;
     refusal_ = QStringLiteral("The images could not be saved to the folder ") +
                QDir::toNativeSeparators(folder) + QStringLiteral(": ") + reason + u'.';
-    // Every further image would fail alike; the run's loops end at their next check.
+    // Every further image would fail alike; the run's loops end at their next check, and
+    // the pages other capture windows hold are not tried against the folder.
+    if (run_)
+        run_->stopSaving(QStringLiteral("the folder refused a file"));
     host_->setSaveImageCaption(kSaveImageText);
     host_->run().SavingImages = false;
 }

@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QScopeGuard>
 #include <QTimer>
 #include <algorithm>
 
@@ -17,12 +18,20 @@ constexpr int kScrollPauseMs = 100;
 // after this many pauses there without a new image.
 constexpr int kQuietPausesAtEnd = 5;
 
+// With several capture windows, one page's walk may run inside another walk's pause. The own
+// time of every walk that ended (its time less that of the walks inside it): an outer walk
+// takes what ran during its pauses off its own time.
+qint64 gWalkedMs = 0;
+
 } // namespace
 
 void ScrollToEnd(Document& doc, int limitMs)
 {
     QElapsedTimer clock;
     clock.start();
+    const qint64 walkedBefore = gWalkedMs;
+    const auto ownMs = [&] { return clock.elapsed() - (gWalkedMs - walkedBefore); };
+    const auto addOwnTime = qScopeGuard([&] { gWalkedMs += ownMs(); });
     // A step's count is read before it scrolls: it shows what the previous step brought in.
     bool endReached = false;
     int before = -1;
@@ -34,7 +43,7 @@ void ScrollToEnd(Document& doc, int limitMs)
             return;
         endReached = step.atEnd;
         before = step.images;
-        const qint64 left = limitMs - clock.elapsed();
+        const qint64 left = limitMs - ownMs();
         if (left <= 0)
             return;
         QEventLoop pause;

@@ -27,8 +27,8 @@ ImageOutcome RunSaver::save(const QString& src, const QString& path, Browser* pa
     const QString placeholder = QStringLiteral("a placeholder of 1x1 pixels");
     if (spent_)
         return skipped(budgetOut);
-    if (stopped_)
-        return skipped(QStringLiteral("the run was stopped"));
+    if (!stoppedBecause_.isEmpty())
+        return skipped(stoppedBecause_);
     if (placeholders_.contains(src))
         return skipped(placeholder);
     if (auto unneeded = UnneededDownload(src, path)) {
@@ -61,9 +61,9 @@ ImageOutcome RunSaver::save(const QString& src, const QString& path, Browser* pa
     return outcome;
 }
 
-void RunSaver::stopSaving()
+void RunSaver::stopSaving(const QString& reason)
 {
-    stopped_ = true;
+    stoppedBecause_ = reason;
     abortDownloads();
 }
 

@@ -34,9 +34,10 @@ public:
     void setDropPlaceholders(bool drop) { dropPlaceholders_ = drop; }
     // Ends the run's downloads in progress; they store nothing.
     void abortDownloads();
-    // Ends them, and every save asked for from now on stores nothing: a run stopped from
-    // outside keeps no page waiting for its turn either.
-    void stopSaving();
+    // Ends them, and every save asked for from now on stores nothing and is skipped for
+    // `reason`: a run stopped from outside, or by a folder that refuses files, keeps no page
+    // waiting for its turn either.
+    void stopSaving(const QString& reason = QStringLiteral("the run was stopped"));
     // The run has ended (its pages may still be saved, its pop-ups save nothing more).
     void end() { ended_ = true; }
     bool inProgress() const { return !ended_ && !spent_; }
@@ -64,7 +65,7 @@ private:
     QHash<QString, QString> savedFor_; // file path -> the image this run saved there
     bool dropPlaceholders_ = false;
     QSet<QString> placeholders_; // addresses of placeholders this run dropped
-    bool stopped_ = false;
+    QString stoppedBecause_;     // set once saving stopped
 };
 
 } // namespace brackenly

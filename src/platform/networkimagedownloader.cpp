@@ -253,8 +253,9 @@ bool NetworkImageDownloader::download(const QString& src, const QString& path, B
     if (path.isEmpty() || target.fileName().isEmpty() || occupied(path) || active_.contains(path))
         return false;
     const QString folder = target.absolutePath();
+    // A folder removed before or during a run refuses every file, as a full one does.
     if (!QFileInfo(folder).isDir())
-        return false;
+        return refused(QStringLiteral("it does not exist"), folder);
 
     Active active;
     active_.insert(path, &active);

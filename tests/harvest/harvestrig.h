@@ -140,7 +140,7 @@ struct HarvestRig
                 return;
             b->load(pages[url]());
             if (onLoaded)
-                onLoaded(url);
+                onLoaded(url, b);
         });
     }
     // A click on the link asks for a new window, as window.open does, and loads url there.
@@ -182,10 +182,11 @@ struct HarvestRig
 
     QTemporaryDir dir, levelDir;
     QHash<QString, std::function<std::shared_ptr<FakeDocument>()>> pages;
-    QHash<QString, int> loadDelayMs;              // of a page, after the Navigate
-    QStringList navigations;                      // of the capture window's browser
-    int timeOuts = 0;                             // waits ended by Timer3
-    std::function<void(const QString&)> onLoaded; // after a page loaded in a made browser
+    QHash<QString, int> loadDelayMs; // of a page, after the Navigate
+    QStringList navigations;         // of the capture window's browser
+    int timeOuts = 0;                // waits ended by Timer3
+    // After a page loaded in a made browser.
+    std::function<void(const QString&, FakeBrowser*)> onLoaded;
     FakeBrowserFactory browsers;
     RecordingDownloader downloader;
     Services services;

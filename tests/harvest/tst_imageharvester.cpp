@@ -200,7 +200,7 @@ private Q_SLOTS:
                 QTest::qWait(300); // twice the capture time-out
         };
         if (then == "stop") {
-            rig.onLoaded = [&](const QString&) {
+            rig.onLoaded = [&](const QString&, FakeBrowser*) {
                 rig.onLoaded = nullptr;
                 QTimer::singleShot(0, [&] {
                     now = 5000;
@@ -212,7 +212,9 @@ private Q_SLOTS:
                 return FakeDocument::errorPage("http://site/two.html");
             };
         } else if (then == "close") {
-            rig.onLoaded = [&](const QString&) { delete std::exchange(rig.harvester, nullptr); };
+            rig.onLoaded = [&](const QString&, FakeBrowser*) {
+                delete std::exchange(rig.harvester, nullptr);
+            };
         }
         rig.click();
         QTRY_COMPARE(got, steps); // a closed window's capture saves from the event loop
@@ -371,6 +373,69 @@ private Q_SLOTS:
         QCOMPARE(rig.host.caption, QStringLiteral("S A V E    I M A G E"));
         for (QWidget* w : QApplication::topLevelWidgets())
             QVERIFY(!qobject_cast<frmCapture*>(w));
+    }
+    // Several windows: a page that loads again while it waits for its turn (a reload, a
+    // refresh, a script's next page) is read once, as one window reads it.
+    void severalWindowsReadEachPageOnce()
+    {
+        HarvestRig rig;
+        rig.harvester->setJobs(2);
+        rig.showLinks({"slow", "moves"});
+        rig.loadDelayMs["http://site/slow.html"] = 50;
+        bool moved = false;
+        rig.onLoaded = [&](const QString& url, FakeBrowser* b) {
+            if (url != "http://site/moves.html" || std::exchange(moved, true))
+                return;
+            rig.addPage(url, {"again.jpg"});
+            rig.loadLater(b, url);
+        };
+        rig.click();
+        QVERIFY(moved);
+        QCOMPARE(rig.files(), (QStringList{"moves.jpg", "slow.jpg"}));
+    }
+    // Several windows: once the folder refuses a file, the pages other windows hold are not
+    // tried against it (one window would not have reached them).
+    void severalWindowsStopAtRefusal()
+    {
+        HarvestRig rig;
+        rig.harvester->setJobs(2);
+        rig.showLinks({"one", "two", "three"});
+        rig.downloader.onDownload = [&](const QString& src) {
+            if (src.endsWith("one.jpg"))
+                rig.harvester->folderRefused(rig.host.folder, u"the disk is full"_s);
+        };
+        rig.host.prompts.answer(PromptAnswer::Ok);
+        rig.click();
+        QCOMPARE(rig.downloader.sources, QStringList{"http://site/one.jpg"});
+        QCOMPARE(rig.host.prompts.questions().size(), 1);
+    }
+    // With modern sources one window's scroll runs inside another's pause: it does not use up
+    // that walk's time, so every late image of the page is saved.
+    void severalWindowsScrollWhole()
+    {
+        HarvestRig rig;
+        rig.host.modern = true;
+        rig.harvester->setJobs(2);
+        rig.showLinks({"lazy", "feed"});
+        // Each step shows one more image: the first page has three, the feed never ends.
+        const auto scrolling = [&rig](const QString& url, int last) {
+            rig.pages[url] = [url, last] {
+                auto doc = FakeDocument::create(url);
+                doc->onScroll([d = doc.get(), url, last, n = 0]() mutable {
+                    if (n != last)
+                        d->addImage(url.section('/', -1).section('.', 0, 0) + QString::number(++n));
+                    return n == last;
+                });
+                return doc;
+            };
+        };
+        scrolling("http://site/lazy.html", 3);
+        scrolling("http://site/feed.html", -1);
+        rig.loadDelayMs["http://site/feed.html"] = 50; // it completes in the first page's pause
+        rig.click();
+        const QStringList files = rig.files();
+        QCOMPARE(files.filter("lazy"), (QStringList{"lazy1", "lazy2", "lazy3"}));
+        QVERIFY(files.contains("feed1"));
     }
 };
 

@@ -79,8 +79,8 @@ private Q_SLOTS:
 
     void download_data()
     {
-        QTest::addColumn<QString>("src");       // a path on the server, or a whole address
-        QTest::addColumn<QString>("there");     // what img.gif is before: "file", "link"
+        QTest::addColumn<QString>("src");   // a path on the server, or a whole address
+        QTest::addColumn<QString>("there"); // what img.gif is before: "file", "link", "no folder"
         QTest::addColumn<QByteArray>("stored"); // empty: the download fails
         QTest::addColumn<int>("requests");
         const auto row = [](const char* name, const char* src, const char* there,
@@ -96,6 +96,7 @@ private Q_SLOTS:
         row("dropped midway", "/drop.bin", "", {}, 1);
         row("over the byte cap", "/big.bin", "", {}, 1);
         row("local file", "file:///etc/hostname", "", {}, 0);
+        row("folder removed", "/a.gif", "no folder", {}, 0);
     }
     void download()
     {
@@ -103,7 +104,10 @@ private Q_SLOTS:
         QFETCH(QString, there);
         QFETCH(QByteArray, stored);
         QFETCH(int, requests);
-        const QString path = dir_.filePath("img.gif");
+        const QString path = dir_.filePath(there == "no folder" ? "gone/img.gif" : "img.gif");
+        QString refusal;
+        downloader_->setFolderRefusedHandler(
+            [&](const QString&, const QString& reason) { refusal = reason; });
         QFile existing(path);
         if (there == "file")
             QVERIFY(existing.open(QIODevice::WriteOnly) && existing.write("keep") == 4);
@@ -118,9 +122,11 @@ private Q_SLOTS:
         QCOMPARE(readAll(path), there == "file" ? QByteArray("keep") : stored);
         // Nothing half-written is left behind.
         QCOMPARE(listing(dir_.path()),
-                 ok || !there.isEmpty() ? QStringList{"img.gif"} : QStringList());
+                 ok || there == "file" || there == "link" ? QStringList{"img.gif"} : QStringList());
         QCOMPARE(server_.totalRequests(), requests);
         QCOMPARE(QFileInfo(path).isSymLink(), there == "link");
+        // Only a folder that cannot take the file stops the run.
+        QCOMPARE(refusal.isEmpty(), there != "no folder");
         QVERIFY(!QFileInfo::exists(outside));
     }
     void nestedDownloads()

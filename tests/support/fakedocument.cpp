@@ -171,6 +171,13 @@ QList<DomImage> FakeDocument::images()
     return result;
 }
 
+DomScroll FakeDocument::scrollDown()
+{
+    enter();
+    const int before = int(images_.size());
+    return {!scroll_ || scroll_(), before};
+}
+
 QList<DomLink> FakeDocument::links()
 {
     enter();

@@ -109,6 +109,9 @@ public:
     {
         clickActions_[handle] = std::move(action);
     }
+    // Each scrollDown runs `step` (which may add images, as a lazy page does) and is at the
+    // end once it says so; without one the document cannot scroll.
+    void onScroll(std::function<bool()> step) { scroll_ = std::move(step); }
     // Every later call of the member raises.
     void failOn(DomCall member) { failing_.insert(int(member)); }
     // Its browser shows another document now: this one and its frames fail from here on.
@@ -128,6 +131,7 @@ public:
     void setOptionSelected(ElementId select, int optionIndex, bool selected) override;
     void click(ElementId element) override;
     void flush() override;
+    DomScroll scrollDown() override;
 
 private:
     friend class FakeForm;
@@ -171,6 +175,7 @@ private:
 
     QStringList log_;
     QHash<ElementId, std::function<void()>> clickActions_;
+    std::function<bool()> scroll_;
     std::vector<std::function<void()>> queued_;
     QSet<int> failing_;
     bool gone_ = false;
