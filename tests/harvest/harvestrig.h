@@ -124,12 +124,13 @@ struct HarvestRig
             delete qobject_cast<frmPopup*>(w);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    void addPage(const QString& url, const QStringList& images)
+    void addPage(const QString& url, const QStringList& images, const QStringList& late = {})
     {
-        pages[url] = [url, images] {
+        pages[url] = [url, images, late] {
             auto doc = FakeDocument::create(url);
             for (const QString& src : images)
                 doc->addImage(src);
+            doc->addLateImages(late);
             return doc;
         };
     }

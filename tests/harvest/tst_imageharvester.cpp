@@ -345,97 +345,63 @@ private Q_SLOTS:
     void severalWindows_data()
     {
         QTest::addColumn<QString>("first"); // the first link; one.html loads last
+        QTest::addColumn<QString>("twist"); // what else happens: see the rows
         QTest::addColumn<QStringList>("downloads");
-        QTest::addColumn<int>("loads");
+        const auto row = [](const char* name, const char* first, const char* twist,
+                            const QStringList& downloads) {
+            QTest::newRow(name) << first << twist << downloads;
+        };
         // Saved in the order of the links, whichever page loads first.
-        QTest::newRow("link order")
-            << "one" << QStringList{"s.jpg", "one.jpg", "two.jpg", "three.jpg"} << 3;
-        QTest::newRow("a page never completes")
-            << "http://site/silent.html" << QStringList{"s.jpg", "two.jpg", "three.jpg"} << 3;
+        row("link order", "one", "", {"s.jpg", "one.jpg", "two.jpg", "three.jpg"});
+        row("a page never completes", "http://site/silent.html", "",
+            {"s.jpg", "two.jpg", "three.jpg"});
+        // A reload, a refresh or a script's next page is not read again, as one window would not.
+        row("a waiting page loads again", "one", "reload",
+            {"s.jpg", "one.jpg", "two.jpg", "three.jpg"});
+        // The pages other windows hold are not tried against a refusing folder.
+        row("the folder refuses a file", "one", "refusal", {"s.jpg"});
+        // One page's scroll runs in the other's pause, and does not use up that walk's time.
+        row("a scroll inside another", "one", "scroll",
+            {"s.jpg", "late1", "late2", "late3", "feed", "three.jpg"});
     }
     void severalWindows()
     {
         QFETCH(QString, first);
+        QFETCH(QString, twist);
         QFETCH(QStringList, downloads);
-        QFETCH(int, loads);
-        HarvestRig rig(150);
+        HarvestRig rig(twist == "scroll" ? 5000 : 150); // a walk takes up to 2 s
         rig.harvester->setJobs(2);
         rig.showLinks({first, "two", "three"});
         rig.addPage("http://site/one.html", {"s.jpg", "one.jpg"});
         rig.addPage("http://site/two.html", {"s.jpg", "two.jpg"});
         rig.loadDelayMs["http://site/one.html"] = 50;
+        if (twist == "scroll") { // the feed is longer than the time allowed
+            rig.host.modern = true;
+            rig.addPage("http://site/one.html", {"s.jpg"}, {"late1", "late2", "late3"});
+            rig.addPage("http://site/two.html", {}, QStringList(100, "feed"));
+            rig.loadDelayMs["http://site/two.html"] = 100;
+        }
+        rig.onLoaded = [&](const QString& url, FakeBrowser* b) {
+            if (twist != "reload" || !url.endsWith("two.html"))
+                return;
+            twist.clear();
+            rig.addPage(url, {"again.jpg"});
+            rig.loadLater(b, url);
+        };
+        rig.downloader.onDownload = [&](const QString&) {
+            if (twist == "refusal")
+                rig.harvester->folderRefused(rig.host.folder, u"the disk is full"_s);
+        };
+        rig.host.prompts.setDefaultAnswer(PromptAnswer::Ok);
         rig.click();
         QStringList got;
         for (const QString& src : std::as_const(rig.downloader.sources))
             got << src.section('/', -1);
         QCOMPARE(got, downloads);
-        QCOMPARE(rig.navigations.size(), loads);
+        QCOMPARE(rig.navigations.size(), 3);
         QCOMPARE(rig.host.caption, QStringLiteral("S A V E    I M A G E"));
         for (QWidget* w : QApplication::topLevelWidgets())
             QVERIFY(!qobject_cast<frmCapture*>(w));
-    }
-    // Several windows: a page that loads again while it waits for its turn (a reload, a
-    // refresh, a script's next page) is read once, as one window reads it.
-    void severalWindowsReadEachPageOnce()
-    {
-        HarvestRig rig;
-        rig.harvester->setJobs(2);
-        rig.showLinks({"slow", "moves"});
-        rig.loadDelayMs["http://site/slow.html"] = 50;
-        bool moved = false;
-        rig.onLoaded = [&](const QString& url, FakeBrowser* b) {
-            if (url != "http://site/moves.html" || std::exchange(moved, true))
-                return;
-            rig.addPage(url, {"again.jpg"});
-            rig.loadLater(b, url);
-        };
-        rig.click();
-        QVERIFY(moved);
-        QCOMPARE(rig.files(), (QStringList{"moves.jpg", "slow.jpg"}));
-    }
-    // Several windows: once the folder refuses a file, the pages other windows hold are not
-    // tried against it (one window would not have reached them).
-    void severalWindowsStopAtRefusal()
-    {
-        HarvestRig rig;
-        rig.harvester->setJobs(2);
-        rig.showLinks({"one", "two", "three"});
-        rig.downloader.onDownload = [&](const QString& src) {
-            if (src.endsWith("one.jpg"))
-                rig.harvester->folderRefused(rig.host.folder, u"the disk is full"_s);
-        };
-        rig.host.prompts.answer(PromptAnswer::Ok);
-        rig.click();
-        QCOMPARE(rig.downloader.sources, QStringList{"http://site/one.jpg"});
-        QCOMPARE(rig.host.prompts.questions().size(), 1);
-    }
-    // With modern sources one window's scroll runs inside another's pause: it does not use up
-    // that walk's time, so every late image of the page is saved.
-    void severalWindowsScrollWhole()
-    {
-        HarvestRig rig;
-        rig.host.modern = true;
-        rig.harvester->setJobs(2);
-        rig.showLinks({"lazy", "feed"});
-        // Each step shows one more image: the first page has three, the feed never ends.
-        const auto scrolling = [&rig](const QString& url, int last) {
-            rig.pages[url] = [url, last] {
-                auto doc = FakeDocument::create(url);
-                doc->onScroll([d = doc.get(), url, last, n = 0]() mutable {
-                    if (n != last)
-                        d->addImage(url.section('/', -1).section('.', 0, 0) + QString::number(++n));
-                    return n == last;
-                });
-                return doc;
-            };
-        };
-        scrolling("http://site/lazy.html", 3);
-        scrolling("http://site/feed.html", -1);
-        rig.loadDelayMs["http://site/feed.html"] = 50; // it completes in the first page's pause
-        rig.click();
-        const QStringList files = rig.files();
-        QCOMPARE(files.filter("lazy"), (QStringList{"lazy1", "lazy2", "lazy3"}));
-        QVERIFY(files.contains("feed1"));
     }
 };
 

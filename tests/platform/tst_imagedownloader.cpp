@@ -125,7 +125,6 @@ private Q_SLOTS:
                  ok || there == "file" || there == "link" ? QStringList{"img.gif"} : QStringList());
         QCOMPARE(server_.totalRequests(), requests);
         QCOMPARE(QFileInfo(path).isSymLink(), there == "link");
-        // Only a folder that cannot take the file stops the run.
         QCOMPARE(refusal.isEmpty(), there != "no folder");
         QVERIFY(!QFileInfo::exists(outside));
     }

@@ -175,7 +175,9 @@ DomScroll FakeDocument::scrollDown()
 {
     enter();
     const int before = int(images_.size());
-    return {!scroll_ || scroll_(), before};
+    if (!late_.isEmpty())
+        addImage(late_.takeFirst());
+    return {late_.isEmpty(), before};
 }
 
 QList<DomLink> FakeDocument::links()

@@ -109,9 +109,9 @@ public:
     {
         clickActions_[handle] = std::move(action);
     }
-    // Each scrollDown runs `step` (which may add images, as a lazy page does) and is at the
-    // end once it says so; without one the document cannot scroll.
-    void onScroll(std::function<bool()> step) { scroll_ = std::move(step); }
+    // Images a lazy page adds as it is scrolled: one a scrollDown, which is at the end once
+    // none is left.
+    void addLateImages(const QStringList& srcs) { late_ += srcs; }
     // Every later call of the member raises.
     void failOn(DomCall member) { failing_.insert(int(member)); }
     // Its browser shows another document now: this one and its frames fail from here on.
@@ -175,7 +175,7 @@ private:
 
     QStringList log_;
     QHash<ElementId, std::function<void()>> clickActions_;
-    std::function<bool()> scroll_;
+    QStringList late_;
     std::vector<std::function<void()>> queued_;
     QSet<int> failing_;
     bool gone_ = false;
