@@ -117,7 +117,8 @@ QString readAddress(const QString& value, qsizetype& at, bool inUrl)
     while (at < value.size() && value.at(at).isSpace())
         ++at;
     QString url;
-    if (at < value.size() && (value.at(at) == u'"' || value.at(at) == u'\'')) {
+    const bool quoted = at < value.size() && (value.at(at) == u'"' || value.at(at) == u'\'');
+    if (quoted) {
         const QChar quote = value.at(at++);
         for (; at < value.size() && value.at(at) != quote; ++at) {
             if (value.at(at) == u'\\' && at + 1 < value.size())
@@ -125,15 +126,13 @@ QString readAddress(const QString& value, qsizetype& at, bool inUrl)
             url.append(value.at(at));
         }
         ++at;
-        if (inUrl) {
-            const qsizetype end = value.indexOf(u')', at);
-            at = end < 0 ? value.size() : end + 1;
-        }
-    } else if (inUrl) {
-        const qsizetype end = value.indexOf(u')', at);
-        url = value.mid(at, end < 0 ? -1 : end - at).trimmed();
-        at = end < 0 ? value.size() : end + 1;
     }
+    if (!inUrl)
+        return url;
+    const qsizetype end = value.indexOf(u')', at);
+    if (!quoted)
+        url = value.mid(at, end < 0 ? -1 : end - at).trimmed();
+    at = end < 0 ? value.size() : end + 1;
     return url;
 }
 
